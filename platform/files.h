@@ -1,0 +1,47 @@
+#pragma once
+// File helpers: case-insensitive names, wildcard listing, whole-file reads and
+// the atomic replace every rewritten file goes through.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorel {
+
+namespace fs = std::filesystem;
+
+// The entry of folder whose name equals name without regard to ASCII case;
+// an exact match wins over a case-folded one. nullopt when there is none.
+std::optional<fs::path> FindFileNoCase(const fs::path& folder, std::string_view name);
+
+// Wildcard match of a file name ('*' any run, '?' one character), ASCII case
+// ignored: "*.qrl" matches "A.QRL".
+bool WildcardMatchNoCase(std::string_view pattern, std::string_view name);
+
+// Regular files of folder whose names match pattern, sorted by name.
+std::vector<fs::path> ListFilesMatching(const fs::path& folder, std::string_view pattern);
+
+// Reads the whole file into out. False (out untouched) when it cannot be read.
+bool ReadWholeFile(const fs::path& path, std::string& out);
+
+// Replaces path with data in one step: writes a temporary file in the same
+// folder, fsyncs it, renames it over path and fsyncs the folder. On failure
+// the old file is left as it was, the temporary file is removed, error gets
+// the system's text and false is returned. mode applies to a new file (0600
+// for files that hold secrets).
+bool AtomicWriteFile(const fs::path& path, std::string_view data, std::string* error = nullptr,
+                     unsigned mode = 0644);
+
+// Appends data to path (created when missing) and flushes it to disk.
+bool AppendToFile(const fs::path& path, std::string_view data, std::string* error = nullptr);
+
+// Writes data to a new file or truncates an existing one, then fsyncs it;
+// for files whose content is built elsewhere as a whole (exports the user
+// asked to overwrite go through AtomicWriteFile instead).
+bool FsyncFile(const fs::path& path);
+
+// Text with LF or CR LF line ends → CR LF line ends.
+std::string ToCrLf(std::string_view text);
+
+} // namespace quorel
