@@ -23,7 +23,8 @@ std::vector<Entry>& Table() {
 QrlCommand::QrlCommand(std::string name, std::string usage, std::string help, CommandFn fn) {
     Entry e;
     std::istringstream in(name);
-    for (std::string w; in >> w;) e.words.push_back(w);
+    for (std::string w; in >> w;)
+        e.words.push_back(w);
     e.usage = std::move(usage);
     e.help = std::move(help);
     e.fn = std::move(fn);
@@ -49,7 +50,8 @@ bool TakeOption(std::vector<std::string>& args, const std::string& name, std::st
 std::vector<std::string> TakeOptions(std::vector<std::string>& args, const std::string& name) {
     std::vector<std::string> out;
     std::string v;
-    while (TakeOption(args, name, v)) out.push_back(v);
+    while (TakeOption(args, name, v))
+        out.push_back(v);
     return out;
 }
 
@@ -64,11 +66,21 @@ std::string JsonString(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -95,7 +107,8 @@ int main(int argc, char** argv) {
     }
     if (!best) {
         std::vector<const Entry*> sorted;
-        for (const Entry& e : Table()) sorted.push_back(&e);
+        for (const Entry& e : Table())
+            sorted.push_back(&e);
         std::sort(sorted.begin(), sorted.end(),
                   [](const Entry* a, const Entry* b) { return a->words < b->words; });
         std::ostream& out = args.empty() || args[0] == "--help" ? std::cout : std::cerr;
@@ -103,9 +116,10 @@ int main(int argc, char** argv) {
         out << "usage: qrltool COMMAND [ARGS]\n";
         for (const Entry* e : sorted) {
             std::string name;
-            for (const auto& w : e->words) name += (name.empty() ? "" : " ") + w;
-            out << "  " << name << (e->usage.empty() ? "" : " " + e->usage) << "\n      "
-                << e->help << "\n";
+            for (const auto& w : e->words)
+                name += (name.empty() ? "" : " ") + w;
+            out << "  " << name << (e->usage.empty() ? "" : " " + e->usage) << "\n      " << e->help
+                << "\n";
         }
         return args.empty() || args[0] == "--help" ? 0 : 2;
     }

@@ -10,21 +10,32 @@
 
 namespace quorel {
 
-inline uint16_t GetU16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-inline int16_t GetI16(const uint8_t* p) { return int16_t(GetU16(p)); }
+inline uint16_t GetU16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
+inline int16_t GetI16(const uint8_t* p) {
+    return int16_t(GetU16(p));
+}
 inline uint32_t GetU32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
-inline int32_t GetI32(const uint8_t* p) { return int32_t(GetU32(p)); }
+inline int32_t GetI32(const uint8_t* p) {
+    return int32_t(GetU32(p));
+}
 inline void PutU16(uint8_t* p, uint16_t v) {
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);
 }
-inline void PutI16(uint8_t* p, int16_t v) { PutU16(p, uint16_t(v)); }
-inline void PutU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+inline void PutI16(uint8_t* p, int16_t v) {
+    PutU16(p, uint16_t(v));
 }
-inline void PutI32(uint8_t* p, int32_t v) { PutU32(p, uint32_t(v)); }
+inline void PutU32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+inline void PutI32(uint8_t* p, int32_t v) {
+    PutU32(p, uint32_t(v));
+}
 
 // IEEE double, little-endian (the host is little-endian x86-64/ARM64).
 inline double GetDouble(const uint8_t* p) {
@@ -32,7 +43,9 @@ inline double GetDouble(const uint8_t* p) {
     std::memcpy(&d, p, 8);
     return d;
 }
-inline void PutDouble(uint8_t* p, double d) { std::memcpy(p, &d, 8); }
+inline void PutDouble(uint8_t* p, double d) {
+    std::memcpy(p, &d, 8);
+}
 
 // string[n] occupies n + 1 bytes at p. Reading honours the length byte but
 // never reads past n (a length byte above n is taken as n); the bytes are
