@@ -1,0 +1,25 @@
+# Turns every tables/*.lng file into bytes of a generated C++ source, so the
+# language tables are part of the program and never read from disk at run
+# time. Invoked at build time: cmake -DDIR=<tables folder> -DOUT=<file.cpp> -P
+file(GLOB files ${DIR}/*.lng)
+list(SORT files)
+set(body "// Generated from the language tables in shell/lang/tables; do not edit.\n")
+string(APPEND body "#include \"shell/lang/embedded.h\"\n\nnamespace quorel::lang_data {\nnamespace {\n")
+set(entries "")
+set(i 0)
+foreach(f ${files})
+  get_filename_component(stem ${f} NAME_WE)
+  get_filename_component(fname ${f} NAME)
+  file(READ ${f} hex HEX)
+  string(LENGTH "${hex}" hexlen)
+  math(EXPR size "${hexlen} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  # Break the byte list into lines of a sensible length.
+  string(REGEX REPLACE "((0x[0-9a-f][0-9a-f],){24})" "\\1\n" bytes "${bytes}")
+  string(APPEND body "const unsigned char kData${i}[] = {\n${bytes}0x00};\n")
+  string(APPEND entries "    {\"${stem}\", \"${fname}\", kData${i}, ${size}},\n")
+  math(EXPR i "${i} + 1")
+endforeach()
+string(APPEND body "} // namespace\n\nconst EmbeddedTable kTables[] = {\n${entries}    {nullptr, nullptr, nullptr, 0},\n};\n")
+string(APPEND body "const size_t kTableCount = ${i};\n\n} // namespace quorel::lang_data\n")
+file(WRITE ${OUT} "${body}")
