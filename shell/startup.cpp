@@ -1,0 +1,151 @@
+// Start-up and shutdown of the frame, without drawing.
+#include "shell/startup.h"
+
+#include "platform/files.h"
+
+#include <system_error>
+
+namespace quorel {
+
+namespace fs = std::filesystem;
+
+namespace {
+void ChangeFolder(const fs::path& folder) {
+    std::error_code ec;
+    fs::current_path(folder, ec);
+}
+} // namespace
+
+TShellSession::TShellSession(TProgramFolderEnv env) : env_(std::move(env)) {
+    folders_ = FoldersOf(ResolveProgramFolder(env_));
+}
+
+TShellSession::~TShellSession() = default;
+
+bool TShellSession::CheckSingleInstance() {
+    EnsureFolder(folders_.Program);
+    ChangeFolder(folders_.Program);
+    std::error_code ec;
+    if (!fs::exists(folders_.AddressBook, ec)) return true;
+    return book_.Open(folders_.AddressBook);
+}
+
+void TShellSession::ScanCommandLine(const std::vector<std::string>& args) {
+    commandLine_ = ParseCommandLine(args);
+}
+
+fs::path TShellSession::PasswordFile() const {
+    return folders_.Program / PasswordFileName(commandLine_.Profile);
+}
+
+bool TShellSession::CreateFrame(std::string* error) {
+    // The settings file name is expanded against the program folder, which
+    // is current at this point.
+    settingsFile_ = folders_.Program / SettingsFileName(commandLine_.Profile);
+    ChangeFolder(folders_.Program);
+    EnsureFolder(folders_.Mailbox);
+    EnsureFolder(folders_.Attach);
+
+    bool existed = false;
+    const TIniFile ini = TIniFile::Load(settingsFile_, &existed);
+    firstRun_ = !existed;
+    settings_ = TSettings::Read(ini);
+    password_ = ReadPasswordFile(PasswordFile()).value_or(std::string());
+
+    EnsureFolder(folders_.Games);
+    ChangeFolder(folders_.Games);
+
+    frameLang_ = TMultiLang::ForWindow("TMainForm");
+    frameLang_.SetActiveLanguage(settings_.Language);
+
+    const std::array<std::string, 5> names = {
+        frameLang_.Text("@NewMail"), frameLang_.Text("@QueuedMail"), frameLang_.Text("@SentMail"),
+        frameLang_.Text("@TrashMail"), "??"};
+    if (!store_.Open(folders_.Mailbox, names)) {
+        if (error)
+            *error = store_.IndexLocked() ? "the mailbox index is in use by another program"
+                                          : "cannot open or create the mailbox index in " +
+                                                folders_.Mailbox.string();
+        return false;
+    }
+    return true;
+}
+
+std::string TShellSession::CreateAddressBook(bool* ok) {
+    if (ok) *ok = true;
+    if (book_.IsOpen()) return {};
+    const auto result = book_.OpenOrCreate(folders_.AddressBook);
+    if (result != TAddressBook::OpenResult::Created) {
+        if (ok) *ok = result == TAddressBook::OpenResult::Opened;
+        return {};
+    }
+    book_.Add(TAddressBook::SampleEntry(folders_.Program));
+    std::string old;
+    if (!ReadWholeFile(folders_.OldAddressList, old)) return {};
+    book_.ImportOldList(ParseOldAddressList(old), folders_.Program);
+    TMultiLang lang = TMultiLang::ForWindow("TAddressDialog");
+    lang.SetActiveLanguage(settings_.Language);
+    return lang.Text("@AddressFileImported");
+}
+
+std::vector<std::string> TShellSession::LastGames() const {
+    return ReadLastGames(folders_.LastGames);
+}
+
+std::optional<std::string> TShellSession::CloseQuestion() {
+    const int queued = store_.IsOpen() ? store_.QueuedCount() : 0;
+    if (queued <= 0) return std::nullopt;
+    return std::to_string(queued) + " " + frameLang_.Text("@MessagesQueued");
+}
+
+bool TShellSession::WriteOpenGames(const std::vector<std::string>& gameFiles) {
+    ChangeFolder(folders_.Program);
+    return WriteLastGames(folders_.LastGames, gameFiles);
+}
+
+void TShellSession::DestroyFrame() {
+    if (!settingsFile_.empty()) {
+        TIniFile ini = TIniFile::Load(settingsFile_);
+        settings_.WriteOnExit(ini);
+        ini.Save(settingsFile_, 0600);
+    }
+    store_.Close();
+    RemoveAnalysisReports(folders_.Program);
+}
+
+TSettings TShellSession::ReadSettingsForDialog() const {
+    const TIniFile ini = TIniFile::Load(settingsFile_);
+    TSettings s = TSettings::Read(ini);
+    if (!ini.Get(setting::DisplayCoordenates.section, setting::DisplayCoordenates.key))
+        s.DisplayCoordenates = false;
+    return s;
+}
+
+std::string TShellSession::ReadPassword() const {
+    return ReadPasswordFile(PasswordFile()).value_or(std::string());
+}
+
+bool TShellSession::EnforceHashRule(TSettings& s) {
+    if (s.RebelEngineVersion == 0 && s.RebelEngineHashSize != 0) {
+        s.RebelEngineHashSize = 0;
+        return true;
+    }
+    return false;
+}
+
+bool TShellSession::SaveDialogSettings(const TSettings& s, const std::string& password,
+                                       bool* languageChanged, std::string* error) {
+    TIniFile ini = TIniFile::Load(settingsFile_);
+    s.WriteAll(ini);
+    if (!ini.Save(settingsFile_, 0600, error)) return false;
+    if (!WritePasswordFile(PasswordFile(), password, error)) return false;
+    if (languageChanged) *languageChanged = s.Language != settings_.Language;
+    const int refreshRate = settings_.RebelEngineRefreshRate; // not part of the dialog
+    settings_ = s;
+    settings_.RebelEngineRefreshRate = refreshRate;
+    settings_.RebelEnginePath = fs::path(s.RebelEnginePath).parent_path().string();
+    password_ = password;
+    return true;
+}
+
+} // namespace quorel
