@@ -203,13 +203,14 @@ bool TDesktopMenu::Connect() {
 std::vector<std::string> TDesktopMenu::Groups() {
     std::vector<std::string> configs{f_.ConfigHome};
     configs.insert(configs.end(), f_.ConfigDirs.begin(), f_.ConfigDirs.end());
+    // The desktop's own menus first, so their spelling of a name wins.
     std::vector<std::string> files;
-    for (const std::string& c : configs) {
+    for (const std::string& c : configs)
         for (auto& p : FilesEndingIn(c + "/menus", "applications.menu"))
             files.push_back(p);
+    for (const std::string& c : configs)
         for (auto& p : FilesEndingIn(c + "/menus/applications-merged", ".menu"))
             files.push_back(p);
-    }
     std::vector<std::string> names;
     for (const std::string& file : files) {
         std::string xml;

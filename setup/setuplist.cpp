@@ -86,7 +86,7 @@ std::optional<std::string> ReadSetupList(const std::string& sourceFolder, TSetup
 
 std::string DefaultTargetFolder(const TSetupList& list, const std::string& home) {
     if (!list.DefaultDir.empty()) return list.DefaultDir;
-    return WithoutSlash(home) + "/" + SplitFirstBlank(list.ProgramName).first;
+    return WithSlash(home) + SplitFirstBlank(list.ProgramName).first;
 }
 
 } // namespace quorel::setup
