@@ -33,17 +33,16 @@ std::string FormatAnalysisLine(const SearchInfo& info, const GameWalker& root,
         int white = root.WhiteToMove() ? info.score : -info.score;
         line += PawnsText(white) + "  ";
     }
+    // Every move is followed by a blank, the last one too: the window takes
+    // the suggested move up to the first blank after the score.
     GameWalker w = root;
-    bool firstMove = true;
     for (const std::string& uci : info.pv) {
         chess::TMoveRecord m;
         if (!w.PlayUnchecked(uci, &m)) break;
         std::string text = LongMoveText(m);
-        size_t extra = text.size() + (firstMove ? 0 : 1);
-        if (line.size() + extra > kMaxLineLength) break;
-        if (!firstMove) line += ' ';
+        if (line.size() + text.size() + 1 > kMaxLineLength) break;
         line += text;
-        firstMove = false;
+        line += ' ';
     }
     if (line.size() > kMaxLineLength) line.resize(kMaxLineLength);
     return line;

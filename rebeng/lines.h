@@ -25,8 +25,9 @@ std::string PawnsText(int centipawns);
 //   depth ". " time " Mate in N moves " variation  9. 00:01 Mate in 2 moves Qd1-h5 g7-g6
 // Scores are in pawns from White's point of view; "Mated in N moves" when
 // the side to move is the one mated. Moves are written long with English
-// piece letters (LongMoveText), castling as the king's move. The variation is
-// cut at a whole move so that the line has at most kMaxLineLength characters.
+// piece letters (LongMoveText), castling as the king's move, each followed by
+// a blank. The variation is cut at a whole move so that the line has at most
+// kMaxLineLength characters.
 // elapsedMs stands in when the engine gave no time.
 std::string FormatAnalysisLine(const SearchInfo& info, const GameWalker& root, long long elapsedMs);
 

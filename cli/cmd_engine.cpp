@@ -1,0 +1,185 @@
+// qrltool analyse, analyse-position: engine analysis of a game file through
+// the engine binding and REBENG32.so, as the game window runs it.
+#include "chess/gamerecord.h"
+#include "chess/position.h"
+#include "cli/command.h"
+#include "engine/analysis.h"
+#include "engine/rebelengine.h"
+#include "shell/folders.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <thread>
+#include <unistd.h>
+
+namespace quorel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace quorel::engine;
+
+constexpr int kRefreshMs = 500;
+const char* const kDefaultEngine = "/usr/games/stockfish";
+const char* const kNoMovesMarkedText =
+    "No moves marked for comment. Double-click over the movelist to mark moves";
+
+struct Session {
+    fs::path gameFile;
+    chess::TGameRecord rec;
+    fs::path enginePath;
+    fs::path programFolder;
+};
+
+// Loads the game and finds the folders; prints the reason and returns false on failure.
+bool Prepare(std::vector<std::string>& args, Session& s) {
+    std::string engine;
+    if (!TakeOption(args, "--engine", engine)) {
+        const char* env = std::getenv("QUOREL_ENGINE");
+        engine = env && *env ? env : kDefaultEngine;
+    }
+    if (args.size() != 1) {
+        std::cerr << "qrltool: one game file expected\n";
+        return false;
+    }
+    std::error_code ec;
+    s.gameFile = fs::absolute(args[0], ec);
+    s.enginePath = fs::absolute(engine, ec);
+    chess::TLoadResult load =
+        chess::LoadFromFile(s.gameFile.parent_path(), s.gameFile.filename().string(), s.rec);
+    if (!load.Ok) {
+        for (const auto& m : load.Messages)
+            std::cerr << chess::EnglishMessage(m) << "\n";
+        return false;
+    }
+    s.programFolder = ResolveProgramFolder(CurrentProgramFolderEnv());
+    EnsureFolder(s.programFolder);
+    return true;
+}
+
+// Algorithms of the window's start: the engine's folder made current, the
+// binding configured, the banner and the engine file. False when the engine's
+// folder does not exist.
+bool StartAnalysis(TRebelEngine& eng, Session& s, bool analyseAll, std::vector<std::string>& memo) {
+    if (chdir(s.enginePath.parent_path().c_str()) != 0) {
+        std::cerr << kEngineNotFoundText << "\n";
+        return false;
+    }
+    fs::path exe = ExecutableFolder();
+    ConfigureRebelEngine(eng, {s.programFolder, exe, exe / ".." / "share" / "quorel"}, s.enginePath,
+                         0, 0);
+    for (const std::string& line :
+         BannerLines(s.enginePath.filename().string(), 0, 0, eng.Mode(), analyseAll,
+                     MovesMarked(s.rec), eng.SecsPerPos(), kRefreshMs))
+        memo.push_back(line);
+    fs::path file = EngineFileName(s.enginePath, s.programFolder);
+    TEngineFileResult written =
+        CreateRebelPGNFile(eng, file, s.rec, s.rec.White, s.rec.Black, false, analyseAll);
+    for (const std::string& line : written.Memo)
+        memo.push_back(line);
+    for (const std::string& line : memo)
+        std::cout << line << "\n";
+    memo.clear();
+    if (!eng.Start(file.string())) {
+        std::cerr << kEngineErrorText << eng.ErrorText() << "\n";
+        return false;
+    }
+    return true;
+}
+
+void ShowBoxes(TRebelEngine& eng) {
+    eng.SetMessageHandler([](TMessageKind, const std::string& text) { std::cerr << text << "\n"; });
+}
+
+int Analyse(std::vector<std::string> args) {
+    bool all = TakeFlag(args, "--all");
+    TakeFlag(args, "--marked");
+    std::string secs = "5";
+    TakeOption(args, "--secs", secs);
+    Session s;
+    if (!Prepare(args, s)) return 1;
+    if (!all && MovesMarked(s.rec) == 0) {
+        std::cerr << kNoMovesMarkedText << "\n";
+        return 1;
+    }
+    TRebelEngine eng;
+    ShowBoxes(eng);
+    eng.SetAppli(REappliType::AppQUOREL);
+    eng.SetSecsPerPos(std::atoi(secs.c_str()));
+    eng.SetMode(REmode::ModGame);
+    std::vector<std::string> memo;
+    if (!StartAnalysis(eng, s, all, memo)) return 1;
+    while (eng.IsRunning())
+        std::this_thread::sleep_for(std::chrono::milliseconds(kRefreshMs));
+    fs::path report = NewReportFileName(s.programFolder);
+    eng.GetAnalysisResult(report.string());
+    int rc = 0;
+    std::error_code ec;
+    if (fs::exists(report, ec)) {
+        std::cout << "\n" << kReportCaptionText << s.gameFile.filename().string() << "\n";
+        std::ifstream in(report, std::ios::binary);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            std::cout << line << "\n";
+        }
+        in.close();
+        fs::remove(report, ec);
+    } else {
+        std::cerr << kNoAnalysisText << "\n";
+        rc = 1;
+    }
+    eng.Deallocate();
+    return rc;
+}
+
+int AnalysePosition(std::vector<std::string> args) {
+    std::string ply, secs = "5";
+    bool havePly = TakeOption(args, "--ply", ply);
+    TakeOption(args, "--secs", secs);
+    Session s;
+    if (!Prepare(args, s)) return 1;
+    if (havePly) {
+        int n = std::atoi(ply.c_str());
+        s.rec.CurrentPly = uint16_t(std::clamp(n, 0, int(s.rec.MoveCount)));
+    }
+    TRebelEngine eng;
+    ShowBoxes(eng);
+    eng.SetAppli(REappliType::AppQUOREL);
+    eng.SetMode(REmode::ModNext);
+    std::vector<std::string> memo;
+    if (!StartAnalysis(eng, s, false, memo)) return 1;
+    TAnalysisPoll poll;
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(std::atoi(secs.c_str()));
+    while (std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kRefreshMs));
+        if (!eng.IsRunning()) break;
+        TPollStep step = poll.Take(eng.AnalysisLine());
+        if (step.AddLine) std::cout << poll.LastLine() << "\n";
+        if (step.NewHint) {
+            std::cout << "Hint : " << step.Hint;
+            if (step.HaveSquares)
+                std::cout << "  marks " << chess::SquareName(step.From) << " (1) "
+                          << chess::SquareName(step.To) << " (2)";
+            std::cout << "\n";
+        }
+        std::cout.flush();
+    }
+    eng.Stop();
+    eng.Deallocate();
+    return 0;
+}
+
+QrlCommand analyseCmd{"analyse", "GAMEFILE [--all|--marked] [--secs N] [--engine PATH]",
+                      "analyse the marked (or all) moves of a game with the engine and print the "
+                      "report (at least 5 seconds per position)",
+                      [](const std::vector<std::string>& a) { return Analyse(a); }};
+QrlCommand analysePositionCmd{
+    "analyse-position", "GAMEFILE [--ply N] [--secs N] [--engine PATH]",
+    "analyse the position after half-move N for N seconds, printing each analysis line and hint",
+    [](const std::vector<std::string>& a) { return AnalysePosition(a); }};
+
+} // namespace
+} // namespace quorel::cli
