@@ -148,7 +148,11 @@ Field ParseField(std::string_view v) {
             std::string un;
             for (size_t i = 1; i < value.size(); ++i) {
                 if (value[i] == '"') break;
-                if (value[i] == '\\' && i + 1 < value.size()) ++i;
+                // Windows mailers write paths with bare backslashes: only
+                // an escaped quote or backslash loses its backslash.
+                if (value[i] == '\\' && i + 1 < value.size() &&
+                    (value[i + 1] == '"' || value[i + 1] == '\\'))
+                    ++i;
                 un += value[i];
             }
             value = un;
@@ -276,7 +280,7 @@ class Decoder {
             DecodeMultipart(ct, bodyStart_, end, false, 0);
         } else if (Trim(ctRaw).empty() || lct.find("text/") != std::string::npos) {
             if (!ct.Param("name").empty()) {
-                AddAttachment(m_.Headers, ct, bodyStart_, end, false);
+                AddAttachment(m_.Headers, ct, bodyStart_, end, false, true);
                 return;
             }
             std::string cte =
@@ -297,7 +301,7 @@ class Decoder {
             m_.Body = DecodeText(m_.Headers, ct, bodyStart_, end, false);
             if (ct.type == "text/html" || ct.type == "text/rtf") m_.SetContentType(ct.type);
         } else {
-            AddAttachment(m_.Headers, ct, bodyStart_, end, false);
+            AddAttachment(m_.Headers, ct, bodyStart_, end, false, true);
         }
     }
 
@@ -478,8 +482,11 @@ class Decoder {
         return std::string_view(b, size_t(e - b));
     }
 
+    // toEnd: the part runs to the end of the text (a one-part message), so
+    // the text's last line end belongs to the content.
     void AddAttachment(const TmsHeaders& h, const Field& ct, size_t from, size_t to,
-                       bool alternative) {
+                       bool alternative, bool toEnd = false) {
+        const bool finalLineEnd = toEnd && to > from && !text_.empty() && text_.back() == '\n';
         TmsAttItem a;
         a.ContentType = CutUtf8(ct.type.empty() ? "text/plain" : ct.type, 255);
         std::string name = ct.Param("name");
@@ -503,9 +510,14 @@ class Decoder {
             a.Coding = kCodingQuotedPrintable;
             LineList part(lines_.begin() + long(from), lines_.begin() + long(to));
             a.Content = QuotedPrintableDecode(part, "\r\n");
+            if (finalLineEnd) {
+                const std::string last = Trim(lines_[to - 1]);
+                if (last.empty() || last.back() != '=') a.Content += "\r\n";
+            }
         } else {
             a.Coding = kCodingAsIs;
             a.Content = Join(lines_, from, to, "\r\n");
+            if (finalLineEnd) a.Content += "\r\n";
         }
         m_.Attachments.Add(std::move(a));
     }

@@ -60,7 +60,9 @@ std::string PadLabel(std::string label) {
 std::string FormatName(const std::string& name) {
     std::string n = OneLine(name);
     if (!IsAscii(n)) return EncodeHeaderText(n);
-    if (n.find('.') != n.npos && n.find('"') == n.npos) return "\"" + n + "\"";
+    // Also a name with a comma or another separator: unquoted, it would be
+    // read back as two addresses or a broken one.
+    if (n.find_first_of(".,;:<>@()[]") != n.npos && n.find('"') == n.npos) return "\"" + n + "\"";
     return n;
 }
 
@@ -103,7 +105,9 @@ std::string ParamName(const std::string& fileName) {
     return IsAscii(n) ? n : EncodeHeaderText(n);
 }
 
-void WriteContent(LineWriter& w, const TmsAttItem& a) {
+// beforeDelimiter: a boundary line follows (multipart), which takes the line
+// end before it; otherwise the text's own last line end ends the content.
+void WriteContent(LineWriter& w, const TmsAttItem& a, bool beforeDelimiter) {
     switch (a.Coding) {
     case kCodingAsIs:
         w.TextAsLines(a.Content);
@@ -117,7 +121,7 @@ void WriteContent(LineWriter& w, const TmsAttItem& a) {
     }
     // The line end before a delimiter belongs to the delimiter: a text that
     // ends with a line end gets one more (empty) line so that it keeps it.
-    if (!a.Content.empty() && a.Content.back() == '\n') w.Line("");
+    if (beforeDelimiter && !a.Content.empty() && a.Content.back() == '\n') w.Line("");
 }
 
 // The body's charset as written: us-ascii stays while the text is ASCII;
@@ -216,7 +220,7 @@ void WriteMultipartForm(LineWriter& w, const TmsMessage& m, const std::string& c
         if (!special && !alternative)
             w.Line("Content-Disposition: attachment; filename=\"" + ParamName(a.FileName()) + "\"");
         w.Line("");
-        WriteContent(w, a);
+        WriteContent(w, a, true);
         w.Line(i + 1 == n ? "--" + boundary + "--" : "--" + boundary);
     }
 }
@@ -268,7 +272,7 @@ void WriteSingleAttachment(LineWriter& w, const TmsAttItem& a) {
            "\"");
     w.Line(std::string("Content-Transfer-Encoding: ") + CodingName(a.Coding));
     w.Line("");
-    WriteContent(w, a);
+    WriteContent(w, a, false);
 }
 
 void WriteUuForm(LineWriter& w, const TmsMessage& m) {
