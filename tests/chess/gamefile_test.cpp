@@ -446,6 +446,9 @@ struct NameRow {
     const char* black;
     const char* expected;
 };
+void PrintTo(const NameRow& r, std::ostream* os) {
+    *os << r.name;
+}
 
 class DefaultName : public ::testing::TestWithParam<NameRow> {};
 

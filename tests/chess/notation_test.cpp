@@ -18,6 +18,9 @@ struct SanRow {
     const char* san[5]; // English, Spanish, German, Italian, French
     const char* iccf;
 };
+void PrintTo(const SanRow& r, std::ostream* os) {
+    *os << r.name;
+}
 
 class San : public ::testing::TestWithParam<SanRow> {};
 

@@ -113,6 +113,9 @@ struct EpdRow {
     Square ep;
     bool white;
 };
+void PrintTo(const EpdRow& r, std::ostream* os) {
+    *os << r.name;
+}
 
 class EpdReader : public ::testing::TestWithParam<EpdRow> {};
 

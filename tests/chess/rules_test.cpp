@@ -195,6 +195,9 @@ struct CastleRow {
     bool accepted;
     const char* message;
 };
+void PrintTo(const CastleRow& r, std::ostream* os) {
+    *os << r.name;
+}
 
 class Castling : public ::testing::TestWithParam<CastleRow> {};
 
