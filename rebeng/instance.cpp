@@ -45,13 +45,15 @@ struct Parked {
     std::string program;
     std::unique_ptr<UciEngine> engine;
 };
+// Never destroyed: the library's registry ends the parked engines when it is
+// destroyed itself, which may be after any other static object here.
 std::mutex& ParkMutex() {
-    static std::mutex m;
-    return m;
+    static auto* m = new std::mutex;
+    return *m;
 }
 std::vector<Parked>& ParkedList() {
-    static std::vector<Parked> list;
-    return list;
+    static auto* list = new std::vector<Parked>;
+    return *list;
 }
 void Park(const std::string& program, std::unique_ptr<UciEngine> engine) {
     std::lock_guard<std::mutex> lock(ParkMutex());
