@@ -52,7 +52,6 @@ constexpr size_t kReserved547 = 547, kReserved565 = 565;
 // dates of an earlier version.
 constexpr double kOldDateShift = 693594.0;
 
-
 bool HasVersion(const uint8_t* header) {
     return header[0] == 6 && std::memcmp(header + 1, kGameFileVersion, 6) == 0;
 }

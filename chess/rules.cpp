@@ -2,6 +2,7 @@
 // disambiguation.
 #include "chess/rules.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace quorel::chess {
@@ -314,6 +315,24 @@ uint8_t Coincidencia(const TGameRecord& rec, TChessPosition& pos, const TMoveRec
         if (reaches) return FileOf(sq) == FileOf(from) ? kDisambiguateRank : kDisambiguateFile;
     }
     return 0;
+}
+
+TChessPosition StartPosition(const TGameRecord& rec) {
+    TChessPosition pos;
+    if (rec.SetupPosition == 1) {
+        TChessPosition setup(TBoardRecord{});
+        TBoardRecord board{};
+        if (setup.MakeBoardFromEPD(rec.SetupEPD, board)) pos = setup;
+    }
+    return pos;
+}
+
+TChessPosition PositionAtPly(const TGameRecord& rec, int ply) {
+    TChessPosition pos = StartPosition(rec);
+    const int last = std::min<int>({ply, rec.MoveCount, int(kMaxMoveRecords)});
+    for (int k = 1; k <= last; ++k)
+        MakeMove(pos, rec.Move(k));
+    return pos;
 }
 
 } // namespace quorel::chess

@@ -76,4 +76,11 @@ void ReverseMove(TChessPosition& pos, const TGameRecord& rec, const TMoveRecord&
 // reached To (found by the scan a1..h8, pins ignored).
 uint8_t Coincidencia(const TGameRecord& rec, TChessPosition& pos, const TMoveRecord& move);
 
+// The start position of a game: the set-up EPD when SetupPosition is 1 (the
+// initial position when that text is refused), else the initial position.
+TChessPosition StartPosition(const TGameRecord& rec);
+// The position after records 1..ply made on the start position (ply cut to
+// 0..MoveCount), without the length limit of DoMove.
+TChessPosition PositionAtPly(const TGameRecord& rec, int ply);
+
 } // namespace quorel::chess

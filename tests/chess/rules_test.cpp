@@ -300,6 +300,21 @@ TEST(MakeAndTakeBack, DoMoveKeepsCastlingAndSideFlags) {
     EXPECT_TRUE(DoMove(pos, TMoveRecord{}, 395));
 }
 
+TEST(MakeAndTakeBack, PositionAtPlyReplaysTheRecords) {
+    TChessPosition pos;
+    TGameRecord rec = SetupGame("r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R b KQkq -", pos);
+    const TChessPosition start = pos;
+    Play(rec, pos, "a7a5 e1g1 e8c8 b2b4 a5b4");
+    EXPECT_EQ(PositionAtPly(rec, 5), pos);
+    EXPECT_EQ(PositionAtPly(rec, 99), pos);
+    EXPECT_EQ(PositionAtPly(rec, 0), start);
+    EXPECT_EQ(StartPosition(rec), start);
+    rec.SetupEPD = "not an epd";
+    EXPECT_EQ(StartPosition(rec), TChessPosition());
+    rec.SetupPosition = 0;
+    EXPECT_EQ(StartPosition(rec), TChessPosition());
+}
+
 TEST(CheckDetection, MissingKingIsNotInCheck) {
     TChessPosition pos;
     TGameRecord rec = SetupGame("8/8/8/8/8/8/8/R3K3 b - -", pos);
