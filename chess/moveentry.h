@@ -17,7 +17,7 @@ namespace quorel::chess {
 
 // The promotion dialog: called with the mover's colour; returns 0 "Queen",
 // 1 "Rook", 2 "Bishop", 3 "Knight", or -1 when the player cancels (the move
-// is then refused like an invalid one).
+// is then refused like an invalid one). An empty chooser promotes to a queen.
 using PromotionChooser = std::function<int(bool white)>;
 
 struct TMoveEntryResult {
