@@ -46,17 +46,14 @@ extern "C" int32_t QRLpgn2move(const char* position, const char* move) {
         if (SetUp(p, 1, nullptr) != 0) return 0;
         return -1;
     }
-    int32_t index = MatchSan(p, move);
-    if (index < 0) {
+    TRVGMove m;
+    if (MatchSan(p, move, m) != 0) {
         if (g_errno == kErrNone) g_errno = kErrParameter;
         return 0;
     }
-    const TRVGMove m = p->moves[index];
-    int32_t again = FindMove(p, m.from, m.to, (m.flags & kFlagPromotion) ? m.extra : 0);
-    if (again < 0 || MakeMove(p, again) != 0) {
-        if (g_errno == kErrNone) g_errno = kErrParameter;
-        return 0;
-    }
+    // The matcher has just checked the position and found the entry: make it.
+    ApplyMove(p, m);
+    g_errno = kErrNone;
     return Pack(m);
 }
 

@@ -72,6 +72,16 @@ static_assert(sizeof(TRVGPosition) == 6116, "position record layout");
 // The process-wide error number; every operation sets it to 0 first.
 extern int32_t g_errno;
 
+// Piece counts of the position pos by [colour + 1][piece + 1] (and whether a
+// playable square holds a bad code), taken by CheckPosition and kept up to
+// date by ApplyMove; pos = null when they must be taken again (set-up).
+struct TShadow {
+    const TRVGPosition* pos = nullptr;
+    bool bad = false;
+    int count[4][8] = {};
+};
+extern TShadow g_shadow;
+
 inline bool IsPlayable(int s) {
     return s >= 11 && s <= 88 && s % 10 >= 1 && s % 10 <= 8;
 }
@@ -97,13 +107,30 @@ int32_t SetUp(TRVGPosition* p, int kind, const char* text);
 int32_t GenerateMoves(TRVGPosition* p);
 int32_t FindMove(TRVGPosition* p, int from, int to, int promotion);
 int32_t MakeMove(TRVGPosition* p, int index);
+// The same without the square and position checks, for a position that has
+// just passed them (index within the list).
+int32_t FindMoveUnchecked(TRVGPosition* p, int from, int to, int promotion);
+void MakeMoveUnchecked(TRVGPosition* p, int index);
+
+// Makes move m (an entry the generator lists, or one given by Candidates)
+// without generating the next list: the list is marked stale and rebuilt by
+// EnsureMoves before anything reads it. The SAN path makes its moves this
+// way, since it finds them without the full list.
+void ApplyMove(TRVGPosition* p, const TRVGMove& m);
+void EnsureMoves(TRVGPosition* p);
+
+// The entries the generator would list for the side to move with this piece
+// kind and destination, in list order (at most 40). The same entries as a
+// scan of the full list, found from the destination backwards.
+int Candidates(const TRVGPosition* p, int piece, int to, TRVGMove* out);
 // True when square s is attacked by a piece of colour by on board sq.
 bool IsAttacked(const TRVGSquare* sq, int s, int by);
 // True when the list entry can be played without leaving the mover's king
 // attacked; castling also may not start from or pass an attacked square.
-bool IsLegal(const TRVGPosition* p, const TRVGMove& m);
+// (The board is changed for the test and restored.)
+bool IsLegal(TRVGPosition* p, const TRVGMove& m);
 
-// trvg_pgn: SAN matching. List index of the move, or -1 with the error set.
-int32_t MatchSan(TRVGPosition* p, const char* san);
+// trvg_pgn: SAN matching. 0 with the move in found, or -1 with the error set.
+int32_t MatchSan(TRVGPosition* p, const char* san, TRVGMove& found);
 
 } // namespace trvg

@@ -1,4 +1,6 @@
-// trvg_pgn: finds the move that a SAN text names in the generated list.
+// trvg_pgn: finds the move that a SAN text names among the generator's
+// entries. The entries of one piece kind and destination are taken in list
+// order (Candidates), which is all that decides the match.
 // Only legal moves match: a move that leaves the mover's king attacked, or a
 // castling out of or through check, is passed over, so that a pinned piece
 // never takes a move that belongs to another piece of its kind.
@@ -22,31 +24,37 @@ bool IsRank(char c) {
     return c >= '1' && c <= '8';
 }
 
-// The first legal entry with these squares (and promotion piece, when one is
-// given), or -1.
-int32_t FirstLegal(const TRVGPosition* p, int from, int to, int32_t promotion) {
-    for (int i = 0; i < p->count; ++i) {
-        const TRVGMove& m = p->moves[i];
-        if (m.from != from || m.to != to) continue;
+// The first legal entry from -> to (with the promotion piece, when one is
+// given) of the piece that stands on from; -1 when there is none.
+int32_t FirstLegal(TRVGPosition* p, int from, int to, int32_t promotion, TRVGMove& found) {
+    if (!IsPlayable(from) || p->sq[from].colour != p->side) return -1;
+    TRVGMove list[40];
+    const int n = Candidates(p, p->sq[from].piece, to, list);
+    for (int i = 0; i < n; ++i) {
+        const TRVGMove& m = list[i];
+        if (m.from != from) continue;
         if (promotion != 0 && !((m.flags & kFlagPromotion) && m.extra == promotion)) continue;
-        if (IsLegal(p, m)) return i;
+        if (IsLegal(p, m)) {
+            found = m;
+            return 0;
+        }
     }
     return -1;
 }
 
-int32_t MatchCastling(const TRVGPosition* p, bool queenSide) {
+int32_t MatchCastling(TRVGPosition* p, bool queenSide, TRVGMove& found) {
     int32_t right = queenSide ? kCastleQueenSide : kCastleKingSide;
     if (!(p->castle[p->side == kWhite ? 0 : 1] & right)) return Fail(kErrParameter);
     int home = p->side == kWhite ? 1 : 8;
     int to = (queenSide ? 30 : 70) + home;
-    int32_t i = FirstLegal(p, 50 + home, to, 0);
-    if (i < 0 || !(p->moves[i].flags & right)) return Fail(kErrParameter);
-    return i;
+    if (FirstLegal(p, 50 + home, to, 0, found) < 0 || !(found.flags & right))
+        return Fail(kErrParameter);
+    return 0;
 }
 
 } // namespace
 
-int32_t MatchSan(TRVGPosition* p, const char* san) {
+int32_t MatchSan(TRVGPosition* p, const char* san, TRVGMove& found) {
     g_errno = kErrNone;
     if (!CheckPosition(p)) return -1;
     if (!san) return Fail(kErrParameter);
@@ -63,8 +71,8 @@ int32_t MatchSan(TRVGPosition* p, const char* san) {
         size_t k = std::strlen(prefix);
         return n >= k && std::memcmp(b, prefix, k) == 0;
     };
-    if (starts("O-O-O") || starts("0-0-0")) return MatchCastling(p, true);
-    if (starts("O-O") || starts("0-0")) return MatchCastling(p, false);
+    if (starts("O-O-O") || starts("0-0-0")) return MatchCastling(p, true, found);
+    if (starts("O-O") || starts("0-0")) return MatchCastling(p, false, found);
 
     // Piece letter.
     int32_t piece = kPawn;
@@ -149,9 +157,8 @@ int32_t MatchSan(TRVGPosition* p, const char* san) {
             // A full from-square.
             if (!IsFile(r[0]) || !IsRank(r[1])) return Fail(kErrParameter);
             int from = (r[0] - 'a' + 1) * 10 + (r[1] - '0');
-            int32_t k = FirstLegal(p, from, to, promotion);
-            if (k < 0) return Fail(kErrParameter);
-            return k;
+            if (FirstLegal(p, from, to, promotion, found) < 0) return Fail(kErrParameter);
+            return 0;
         }
         if (IsFile(r[0])) {
             byFile = r[0] - 'a' + 1;
@@ -162,9 +169,10 @@ int32_t MatchSan(TRVGPosition* p, const char* san) {
         }
     }
 
-    for (int k = 0; k < p->count; ++k) {
-        const TRVGMove& m = p->moves[k];
-        if (m.piece != piece || m.to != to) continue;
+    TRVGMove list[40];
+    const int count = Candidates(p, piece, to, list);
+    for (int k = 0; k < count; ++k) {
+        const TRVGMove& m = list[k];
         if (promotion != 0 && !((m.flags & kFlagPromotion) && m.extra == promotion)) continue;
         if (byFile != 0) {
             if (m.from / 10 != byFile) continue;
@@ -173,7 +181,10 @@ int32_t MatchSan(TRVGPosition* p, const char* san) {
         } else if (piece == kPawn && m.from / 10 != to / 10) {
             continue;
         }
-        if (IsLegal(p, m)) return k;
+        if (IsLegal(p, m)) {
+            found = m;
+            return 0;
+        }
     }
     return Fail(kErrParameter);
 }

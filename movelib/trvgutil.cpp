@@ -7,6 +7,7 @@
 namespace trvg {
 
 int32_t g_errno = kErrNone;
+TShadow g_shadow;
 
 int32_t Clear(TRVGPosition* p) {
     g_errno = kErrNone;
@@ -14,6 +15,7 @@ int32_t Clear(TRVGPosition* p) {
         g_errno = kErrParameter;
         return -1;
     }
+    g_shadow.pos = nullptr;
     std::memset(p, 0, sizeof *p);
     p->side = -1;
     for (int s = 0; s < 100; ++s) {
@@ -25,6 +27,7 @@ int32_t Clear(TRVGPosition* p) {
 }
 
 void SetInitialPosition(TRVGPosition* p) {
+    g_shadow.pos = nullptr;
     static const int32_t back[8] = {kRook, kKnight, kBishop, kQueen,
                                     kKing, kBishop, kKnight, kRook};
     for (int f = 0; f < 8; ++f) {
@@ -55,6 +58,25 @@ bool IsValidEnPassantSquare(int side, int s) {
 
 namespace {
 
+// The 36 frame squares and the 64 playable squares, for the check.
+struct SquareTables {
+    int frame[36];
+    int board[64];
+    constexpr SquareTables() : frame(), board() {
+        int nf = 0, nb = 0;
+        for (int s = 0; s < 100; ++s) {
+            if (s >= 11 && s <= 88 && s % 10 >= 1 && s % 10 <= 8) {
+                board[nb++] = s;
+            } else {
+                frame[nf++] = s;
+            }
+        }
+    }
+};
+constexpr SquareTables kTables;
+constexpr const int (&kFrameSquares)[36] = kTables.frame;
+constexpr const int (&kBoardSquares)[64] = kTables.board;
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -68,6 +90,7 @@ int32_t Fail(int32_t err) {
 
 int32_t SetFromText(TRVGPosition* p, const char* text) {
     g_errno = kErrNone;
+    g_shadow.pos = nullptr;
     if (!p || !text) return Fail(kErrParameter);
     // Up to four fields separated by blanks or tabs.
     const char* field[4] = {};
@@ -198,38 +221,50 @@ bool CheckPosition(const TRVGPosition* p) {
         g_errno = kErrColour;
         return false;
     }
-    for (int s = 0; s < 100; ++s) {
-        if (!IsPlayable(s) && (p->sq[s].colour != kFrame || p->sq[s].piece != kFrame)) {
-            g_errno = kErrField;
-            return false;
+    // The counts are taken from the board once and then kept up to date by
+    // ApplyMove; the frame never changes after that.
+    if (g_shadow.pos != p) {
+        for (int s : kFrameSquares) {
+            if (p->sq[s].colour != kFrame || p->sq[s].piece != kFrame) {
+                g_errno = kErrField;
+                return false;
+            }
         }
-    }
-    // Piece counts per colour: [colour][piece].
-    int count[3][7] = {};
-    int total[3] = {};
-    for (int s = 11; s <= 88; ++s) {
-        int c = p->sq[s].colour, k = p->sq[s].piece;
-        if (c != kWhite && c != kBlack) continue;
-        if (k < kKing || k > kPawn) {
-            g_errno = kErrPiece;
-            return false;
+        // Piece counts per colour and kind, without a branch per square:
+        // count[colour + 1][piece + 1]; a bad code on a playable square is
+        // collected in bad.
+        std::memset(g_shadow.count, 0, sizeof g_shadow.count);
+        unsigned bad = 0;
+        for (int s : kBoardSquares) {
+            const unsigned c = unsigned(p->sq[s].colour + 1), k = unsigned(p->sq[s].piece + 1);
+            bad |= (c > 3u) | (k > 7u);
+            ++g_shadow.count[c & 3u][k & 7u];
         }
-        ++count[c][k];
-        ++total[c];
+        g_shadow.bad = bad != 0;
+        g_shadow.pos = p;
     }
+    const auto& count = g_shadow.count;
+    unsigned bad = g_shadow.bad;
     for (int c = kWhite; c <= kBlack; ++c) {
-        if (count[c][kKing] != 1 || total[c] > 16 || count[c][kQueen] > 9 ||
-            count[c][kBishop] > 10 || count[c][kKnight] > 10 || count[c][kRook] > 10 ||
-            count[c][kPawn] > 8) {
-            g_errno = kErrPiece;
-            return false;
-        }
+        const int* n = count[c + 1];
+        int total = 0;
+        for (int k = kKing; k <= kPawn; ++k)
+            total += n[k + 1];
+        // An own-coloured square must hold a piece 1..6.
+        if (n[0] != 0 || n[1] != 0) bad = 1;
+        if (n[kKing + 1] != 1 || total > 16 || n[kQueen + 1] > 9 || n[kBishop + 1] > 10 ||
+            n[kKnight + 1] > 10 || n[kRook + 1] > 10 || n[kPawn + 1] > 8)
+            bad = 1;
+    }
+    if (bad) {
+        g_errno = kErrPiece;
+        return false;
     }
     if (p->ep != 0 && !IsValidEnPassantSquare(p->side, p->ep)) return false;
     for (int c = 0; c < 2; ++c) {
         int32_t rights = p->castle[c];
         if ((rights & ~(kCastleKingSide | kCastleQueenSide)) != 0 ||
-            (rights != 0 && count[c + 1][kRook] == 0)) {
+            (rights != 0 && count[c + 2][kRook + 1] == 0)) {
             g_errno = kErrParameter;
             return false;
         }

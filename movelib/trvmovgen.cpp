@@ -4,10 +4,16 @@
 #include "movelib/trvg.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace trvg {
 
 namespace {
+
+// The list no longer belongs to the position (a move was made by ApplyMove).
+bool g_movesStale = false;
+// King squares by colour, kept by GenerateMoves and ApplyMove; 0 = unknown.
+int g_king[3] = {0, 0, 0};
 
 constexpr int kKingSteps[8] = {1, -1, 9, -9, 10, -10, 11, -11};
 constexpr int kQueenDirs[8] = {9, -9, 11, -11, 1, -1, 10, -10};
@@ -27,9 +33,13 @@ struct Generator {
         p->moves[p->count++] = {piece, from, to, flags, extra};
     }
 
+    // Sliding and king steps never leave the 10 x 10 board before meeting
+    // the frame; knight jumps may, so they are bounded by IsPlayable.
     void Walk(int32_t piece, int from, const int* dirs, int ndirs, bool slide) {
         for (int i = 0; i < ndirs; ++i) {
-            for (int t = from + dirs[i]; IsPlayable(t); t += dirs[i]) {
+            for (int t = from + dirs[i];
+                 slide || piece == kKing ? p->sq[t].colour != kFrame : IsPlayable(t);
+                 t += dirs[i]) {
                 int c = p->sq[t].colour;
                 if (c == kEmpty) {
                     Add(piece, from, t, 0, 0);
@@ -89,6 +99,18 @@ struct Generator {
     }
 };
 
+// The playable squares from 88 down to 11.
+struct ScanOrder {
+    int sq[64];
+    constexpr ScanOrder() : sq() {
+        int n = 0;
+        for (int s = 88; s >= 11; --s)
+            if (s % 10 >= 1 && s % 10 <= 8) sq[n++] = s;
+    }
+};
+constexpr ScanOrder kScan;
+constexpr const int (&kScanOrder)[64] = kScan.sq;
+
 // Records up to cap squares in a 0-ended array of the position record.
 void Store(int32_t* arr, int cap, const int* squares, int n) {
     for (int i = 0; i < cap; ++i)
@@ -108,42 +130,35 @@ int32_t GenerateMoves(TRVGPosition* p) {
 
     // Piece list of the side to move, by kind, each in scan order 88 .. 11.
     // The lists hold every piece; the record's arrays keep what fits.
-    int kings[64], queens[64], rooks[64], bishops[64], knights[64], pawns[64];
-    int nk = 0, nq = 0, nr = 0, nb = 0, nn = 0, np = 0;
-    p->ownKing = p->otherKing = 0;
-    for (int s = 88; s >= 11; --s) {
+    // One pass without a branch per square: every square goes into the
+    // bucket of its kind when it holds a piece of the side to move, else into
+    // bucket 0, which is not used.
+    int bucket[7][64];
+    int nb[7] = {};
+    int otherKing = 0;
+    for (int s : kScanOrder) {
         const TRVGSquare& v = p->sq[s];
-        if (v.colour == g.other) {
-            if (v.piece == kKing) p->otherKing = s;
-            continue;
-        }
-        if (v.colour != g.side) continue;
-        switch (v.piece) {
-        case kKing:
-            kings[nk++] = s;
-            break;
-        case kQueen:
-            queens[nq++] = s;
-            break;
-        case kRook:
-            rooks[nr++] = s;
-            break;
-        case kBishop:
-            bishops[nb++] = s;
-            break;
-        case kKnight:
-            knights[nn++] = s;
-            break;
-        case kPawn:
-            pawns[np++] = s;
-            break;
-        default:
-            break;
-        }
+        const unsigned own =
+            unsigned(v.colour == g.side) & unsigned(v.piece >= kKing) & unsigned(v.piece <= kPawn);
+        const unsigned kind = own * unsigned(v.piece);
+        bucket[kind][nb[kind]++] = s;
+        otherKing = (v.colour == g.other && v.piece == kKing) ? s : otherKing;
     }
+    p->otherKing = otherKing;
+    g_king[g.other] = otherKing;
+    g_king[g.side] = nb[kKing] > 0 ? bucket[kKing][0] : 0;
+    g_movesStale = false;
+    int* kings = bucket[kKing];
+    int* queens = bucket[kQueen];
+    int* rooks = bucket[kRook];
+    int* bishops = bucket[kBishop];
+    int* knights = bucket[kKnight];
+    int* pawns = bucket[kPawn];
+    const int nk = nb[kKing], nq = nb[kQueen], nr = nb[kRook], nbis = nb[kBishop], nn = nb[kKnight],
+              np = nb[kPawn];
     if (nk > 0) p->ownKing = kings[0];
     Store(p->queens, 9, queens, nq);
-    Store(p->bishops, 10, bishops, nb);
+    Store(p->bishops, 10, bishops, nbis);
     Store(p->knights, 10, knights, nn);
     Store(p->rooks, 10, rooks, nr);
     Store(p->pawns, 8, pawns, np);
@@ -154,7 +169,7 @@ int32_t GenerateMoves(TRVGPosition* p) {
         g.Walk(kQueen, queens[i], kQueenDirs, 8, true);
     for (int i = 0; i < nr; ++i)
         g.Walk(kRook, rooks[i], kRookDirs, 4, true);
-    for (int i = 0; i < nb; ++i)
+    for (int i = 0; i < nbis; ++i)
         g.Walk(kBishop, bishops[i], kBishopDirs, 4, true);
     for (int i = 0; i < nn; ++i)
         g.Walk(kKnight, knights[i], kKnightSteps, 8, false);
@@ -170,10 +185,19 @@ int32_t GenerateMoves(TRVGPosition* p) {
     return p->count;
 }
 
+void EnsureMoves(TRVGPosition* p) {
+    if (g_movesStale) GenerateMoves(p);
+}
+
 int32_t FindMove(TRVGPosition* p, int from, int to, int promotion) {
     g_errno = kErrNone;
     if (!IsValidSquare(from) || !IsValidSquare(to)) return -1;
     if (!CheckPosition(p)) return -1;
+    return FindMoveUnchecked(p, from, to, promotion);
+}
+
+int32_t FindMoveUnchecked(TRVGPosition* p, int from, int to, int promotion) {
+    EnsureMoves(p);
     for (int i = 0; i < p->count; ++i) {
         const TRVGMove& m = p->moves[i];
         if (m.from == from && m.to == to &&
@@ -185,11 +209,22 @@ int32_t FindMove(TRVGPosition* p, int from, int to, int promotion) {
 
 int32_t MakeMove(TRVGPosition* p, int index) {
     g_errno = kErrNone;
+    if (CheckPosition(p)) EnsureMoves(p);
     if (!CheckPosition(p) || index < 0 || index >= p->count) {
         g_errno = kErrParameter;
         return -1;
     }
-    const TRVGMove m = p->moves[index];
+    MakeMoveUnchecked(p, index);
+    return 0;
+}
+
+void MakeMoveUnchecked(TRVGPosition* p, int index) {
+    EnsureMoves(p);
+    ApplyMove(p, p->moves[index]);
+    GenerateMoves(p);
+}
+
+void ApplyMove(TRVGPosition* p, const TRVGMove& m) {
     const int side = p->side;
     const TRVGSquare mover = p->sq[m.from];
     const TRVGSquare target = p->sq[m.to];
@@ -223,6 +258,15 @@ int32_t MakeMove(TRVGPosition* p, int index) {
     if (mover.piece == kRook) corner(m.from);
     if (target.piece == kRook) corner(m.to);
 
+    if (g_shadow.pos == p) {
+        const int other = Opponent(side);
+        if (target.colour == other) --g_shadow.count[other + 1][target.piece + 1];
+        if (m.flags & kFlagEnPassant) --g_shadow.count[other + 1][kPawn + 1];
+        if (m.flags & kFlagPromotion) {
+            --g_shadow.count[side + 1][kPawn + 1];
+            ++g_shadow.count[side + 1][m.extra + 1];
+        }
+    }
     p->sq[m.to] = mover;
     p->sq[m.from] = {kEmpty, kEmpty};
     if (m.flags & kFlagEnPassant) p->sq[side == kWhite ? m.to - 1 : m.to + 1] = {kEmpty, kEmpty};
@@ -238,11 +282,99 @@ int32_t MakeMove(TRVGPosition* p, int index) {
             p->sq[10 + home] = {kEmpty, kEmpty};
         }
         p->castle[side == kWhite ? 0 : 1] = 0;
+        g_king[side] = m.to;
     }
 
     p->side = Opponent(side);
-    GenerateMoves(p);
-    return 0;
+    g_movesStale = true;
+}
+
+int Candidates(const TRVGPosition* p, int piece, int to, TRVGMove* out) {
+    const int side = p->side, other = Opponent(side);
+    if (!IsPlayable(to)) return 0;
+    const TRVGSquare target = p->sq[to];
+    if (target.colour == side) return 0; // never onto an own piece
+    const int32_t flags = (target.colour == other ? kFlagCapture : 0) |
+                          (target.colour == other && target.piece == kKing ? kFlagHitsKing : 0);
+    auto own = [p, side](int s, int kind) {
+        return s >= 0 && s < 100 && p->sq[s].colour == side && p->sq[s].piece == kind;
+    };
+    auto empty = [p](int s) { return p->sq[s].colour == kEmpty; };
+    int n = 0;
+    switch (piece) {
+    case kKing: {
+        const int home = side == kWhite ? 1 : 8;
+        if (own(50 + home, kKing) && target.colour == kEmpty) {
+            if (to == 70 + home && own(80 + home, kRook) && empty(60 + home))
+                out[n++] = {kKing, 50 + home, to, kFlagCastleKing, 0};
+            if (to == 30 + home && own(10 + home, kRook) && empty(20 + home) && empty(40 + home))
+                out[n++] = {kKing, 50 + home, to, kFlagCastleQueen, 0};
+        }
+        for (int d : kKingSteps)
+            if (own(to - d, kKing)) out[n++] = {kKing, to - d, to, flags, 0};
+        break;
+    }
+    case kKnight:
+        for (int d : kKnightSteps)
+            if (IsPlayable(to - d) && own(to - d, kKnight))
+                out[n++] = {kKnight, to - d, to, flags, 0};
+        break;
+    case kQueen:
+    case kRook:
+    case kBishop: {
+        const int* dirs = piece == kQueen ? kQueenDirs : piece == kRook ? kRookDirs : kBishopDirs;
+        const int ndirs = piece == kQueen ? 8 : 4;
+        for (int i = 0; i < ndirs; ++i) {
+            int t = to + dirs[i];
+            while (p->sq[t].colour == kEmpty)
+                t += dirs[i];
+            if (own(t, piece)) out[n++] = {piece, t, to, flags, 0};
+        }
+        break;
+    }
+    case kPawn: {
+        const int d = side == kWhite ? 1 : -1;
+        const bool last = to % 10 == (side == kWhite ? 8 : 1);
+        auto add = [&](int from, int32_t f) {
+            if (last) {
+                for (int32_t k : kPromotions)
+                    out[n++] = {kPawn, from, to, f | kFlagPromotion, k};
+            } else {
+                out[n++] = {kPawn, from, to, f, 0};
+            }
+        };
+        // Captures, from the two neighbouring files.
+        for (int from : {to - d - 10, to - d + 10}) {
+            if (!own(from, kPawn)) continue;
+            if (to == p->ep && target.colour == kEmpty) {
+                out[n++] = {kPawn, from, to, kFlagEnPassant | kFlagCapture, 0};
+            } else if (target.colour == other) {
+                add(from, flags);
+            }
+        }
+        if (target.colour == kEmpty) {
+            if (own(to - d, kPawn)) add(to - d, 0);
+            const int from = to - 2 * d;
+            if (own(from, kPawn) && from % 10 == (side == kWhite ? 2 : 7) && empty(to - d))
+                out[n++] = {kPawn, from, to, 0, to - d};
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    // List order: pieces in scan order (higher squares first); entries of one
+    // piece keep their order.
+    for (int i = 1; i < n; ++i) {
+        TRVGMove m = out[i];
+        int j = i;
+        while (j > 0 && out[j - 1].from < m.from) {
+            out[j] = out[j - 1];
+            --j;
+        }
+        out[j] = m;
+    }
+    return n;
 }
 
 bool IsAttacked(const TRVGSquare* sq, int s, int by) {
@@ -272,29 +404,46 @@ bool IsAttacked(const TRVGSquare* sq, int s, int by) {
     return false;
 }
 
-bool IsLegal(const TRVGPosition* p, const TRVGMove& m) {
+bool IsLegal(TRVGPosition* p, const TRVGMove& m) {
     const int side = p->side, other = Opponent(side);
     if (m.flags & (kFlagCastleKing | kFlagCastleQueen)) {
         // Not out of check, not through an attacked square.
         int pass = (m.flags & kFlagCastleKing) ? m.from + 10 : m.from - 10;
         if (IsAttacked(p->sq, m.from, other) || IsAttacked(p->sq, pass, other)) return false;
     }
-    TRVGSquare b[100];
-    std::memcpy(b, p->sq, sizeof b);
+    TRVGSquare* b = p->sq;
+    // Squares the move changes, saved to be put back after the test.
+    int changed[4] = {m.from, m.to, m.from, m.from};
+    if (m.flags & kFlagEnPassant) changed[2] = side == kWhite ? m.to - 1 : m.to + 1;
+    if (m.flags & kFlagCastleKing) {
+        changed[2] = m.from + 10;
+        changed[3] = m.from + 30;
+    } else if (m.flags & kFlagCastleQueen) {
+        changed[2] = m.from - 10;
+        changed[3] = m.from - 40;
+    }
+    TRVGSquare saved[4];
+    for (int i = 0; i < 4; ++i)
+        saved[i] = b[changed[i]];
+
     const TRVGSquare mover = b[m.from];
     b[m.to] = mover;
     b[m.from] = {kEmpty, kEmpty};
-    if (m.flags & kFlagEnPassant) b[side == kWhite ? m.to - 1 : m.to + 1] = {kEmpty, kEmpty};
-    if (m.flags & kFlagCastleKing) {
-        b[m.from + 10] = b[m.from + 30];
-        b[m.from + 30] = {kEmpty, kEmpty};
-    } else if (m.flags & kFlagCastleQueen) {
-        b[m.from - 10] = b[m.from - 40];
-        b[m.from - 40] = {kEmpty, kEmpty};
+    if (m.flags & kFlagEnPassant) b[changed[2]] = {kEmpty, kEmpty};
+    if (m.flags & (kFlagCastleKing | kFlagCastleQueen)) {
+        b[changed[2]] = b[changed[3]];
+        b[changed[3]] = {kEmpty, kEmpty};
     }
-    int king = mover.piece == kKing ? m.to : p->ownKing;
-    if (king == 0) return true; // no king to expose (never after a passed check)
-    return !IsAttacked(b, king, other);
+    int king = mover.piece == kKing ? m.to : g_king[side];
+    if (king == 0 || b[king].colour != side || b[king].piece != kKing) {
+        king = 0;
+        for (int s : kScanOrder)
+            if (b[s].colour == side && b[s].piece == kKing) king = s;
+    }
+    const bool legal = king == 0 || !IsAttacked(b, king, other);
+    for (int i = 3; i >= 0; --i)
+        b[changed[i]] = saved[i];
+    return legal;
 }
 
 } // namespace trvg
