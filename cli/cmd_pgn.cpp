@@ -1,5 +1,6 @@
 // qrltool commands of the PGN module: pgn list, pgn import, pgn export.
 #include "chess/gamerecord.h"
+#include "chess/notation.h"
 #include "cli/command.h"
 #include "pgn/picker.h"
 #include "pgn/reader.h"
@@ -90,10 +91,13 @@ int Import(std::vector<std::string> args) {
     TakeOption(args, "--to", folder);
     bool hasGame = TakeOption(args, "--game", game);
     bool dryRun = TakeFlag(args, "--dry-run");
+    // --uci: each line also carries the converted moves in long algebraic form
+    // (for comparing with other converters).
+    bool uci = TakeFlag(args, "--uci");
     long wanted = 0;
     if (args.size() != 1 || (folder.empty() && !dryRun) ||
         (hasGame && (!ParseCount(game, wanted) || wanted < 1))) {
-        std::cerr << "usage: qrltool pgn import FILE --to FOLDER [--game N] [--dry-run]\n";
+        std::cerr << "usage: qrltool pgn import FILE --to FOLDER [--game N] [--dry-run] [--uci]\n";
         return 2;
     }
     if (!dryRun) {
@@ -127,7 +131,13 @@ int Import(std::vector<std::string> args) {
                 ++failures;
             }
         }
-        out << n << "\t" << name << "\t" << long(rec.MoveCount) << "\t" << status << "\n";
+        out << n << "\t" << name << "\t" << long(rec.MoveCount) << "\t" << status;
+        if (uci) {
+            out << "\t";
+            for (int k = 1; k <= rec.MoveCount; ++k)
+                out << (k > 1 ? " " : "") << chess::LongAlgebraic(rec.Move(k));
+        }
+        out << "\n";
     };
     long n = 0;
     if (hasGame) {
@@ -193,7 +203,7 @@ int Export(std::vector<std::string> args) {
 QrlCommand listCmd{"pgn list", "FILE [--and|--or] [--site S] [--event S] [--white S] ...",
                    "list the games of a PGN file as the game picker shows them",
                    [](const std::vector<std::string>& a) { return List(a); }};
-QrlCommand importCmd{"pgn import", "FILE --to FOLDER [--game N] [--dry-run]",
+QrlCommand importCmd{"pgn import", "FILE --to FOLDER [--game N] [--dry-run] [--uci]",
                      "convert the games of a PGN file into game files",
                      [](const std::vector<std::string>& a) { return Import(a); }};
 QrlCommand exportCmd{"pgn export", "GAMEFILE... [--to FILE] [--append]",
