@@ -1,0 +1,21 @@
+# Fails unless the defined dynamic symbols of LIB are exactly the three
+# exports of the move library.
+execute_process(COMMAND nm -D --defined-only ${LIB}
+  OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIB}")
+endif()
+string(REPLACE "\n" ";" lines "${out}")
+set(names "")
+foreach(line ${lines})
+  if(line MATCHES "^[0-9a-fA-F]* +[A-Za-z] +(.+)$")
+    list(APPEND names "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+list(SORT names)
+set(expected QRLPGNversion QRLgetTRVGerrno QRLpgn2move)
+list(SORT expected)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "exported symbols: ${names}; expected: ${expected}")
+endif()
+message(STATUS "exports: ${names}")
