@@ -168,6 +168,13 @@ TGameRecord TGameRecord::NewGame() {
     return rec;
 }
 
+void TGameRecord::CutToCapacity() {
+    for (const StringField& f : kStrings) {
+        std::string& text = this->*f.member;
+        text = Cp1252ToUtf8(Utf8ToCp1252(text).substr(0, f.capacity));
+    }
+}
+
 std::string TGameRecord::HeaderBytes() const {
     std::string out(kGameHeaderSize, '\0');
     auto* p = reinterpret_cast<uint8_t*>(out.data());

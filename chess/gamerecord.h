@@ -86,6 +86,10 @@ struct TGameRecord {
     // A new game: the zeroed record with the initial position in Board.
     static TGameRecord NewGame();
 
+    // Makes every text what the file would hold: Windows-1252 characters only
+    // (others become "?") and at most its capacity in bytes (GetData's cut).
+    void CutToCapacity();
+
     // The file image: header and records 1..MoveCount (MoveCount cut to
     // 400). Version, Result ("*" when empty) are written as they are here.
     std::string ToFileBytes() const;

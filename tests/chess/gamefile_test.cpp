@@ -296,6 +296,19 @@ TEST(GameFileSave, ByteForByteAgainstHandBuiltImage) {
     EXPECT_EQ(rec.Result, "*");
 }
 
+TEST(GameFileSave, CutToCapacityMatchesWhatIsStored) {
+    TGameRecord rec;
+    rec.Event = std::string(45, 'E');
+    rec.Round = "123";
+    rec.White = "Ωmega é";
+    rec.WhiteCountry = "ÉÉÉÉ";
+    rec.CutToCapacity();
+    EXPECT_EQ(rec.Event, std::string(40, 'E'));
+    EXPECT_EQ(rec.Round, "12");
+    EXPECT_EQ(rec.White, "?mega é");
+    EXPECT_EQ(rec.WhiteCountry, "ÉÉÉ");
+}
+
 TEST(GameFileSave, EmptyGameIsExactlyTheHeader) {
     TempFolder dir;
     TGameRecord rec = TGameRecord::NewGame();
