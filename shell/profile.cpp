@@ -33,12 +33,6 @@ std::string PasswordFileName(std::string_view profile) {
     return std::string(profile) + ".pwd";
 }
 
-// Any 80 characters do; these are fixed for good, since changing them would
-// make every stored password unreadable.
-const char kPasswordKey[81] =
-    "Qz7#kP2mW9vX4tL8bN1rF6cJ3hD0sG5yQ@eR&uT*iO(pA)lK-jH=gF+dS[aZ]xC;vB:nM<,>.?/|~Yw";
-static_assert(sizeof(kPasswordKey) == 81);
-
 std::string ScramblePassword(std::string_view text) {
     std::string out(text);
     for (size_t i = 0; i < out.size(); ++i)

@@ -30,7 +30,11 @@ std::string PasswordFileName(std::string_view profile);
 // characters combined by XOR with the built-in 80-character key (character
 // i with key character ((i-1) mod 80)+1); bytes after the text are zero.
 inline constexpr size_t kPasswordRecordSize = 256;
-extern const char kPasswordKey[81]; // 80 characters and a terminating zero
+// Any 80 characters do; these are fixed for good, since changing them would
+// make every stored password unreadable.
+inline constexpr char kPasswordKey[] =
+    "Qz7#kP2mW9vX4tL8bN1rF6cJ3hD0sG5yQ@eR&uT*iO(pA)lK-jH=gF+dS[aZ]xC;vB:nM<,>.?/|~Yw%";
+static_assert(sizeof(kPasswordKey) == 81, "the password key has exactly 80 characters");
 
 // Scrambles (or, applied again, unscrambles) Windows-1252 bytes.
 std::string ScramblePassword(std::string_view text);
