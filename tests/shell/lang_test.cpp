@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -68,6 +70,62 @@ TEST(LangTables, EveryTableInTheFolderIsCompiledInAndComplete) {
                 << table->fileName << ":" << table->keyLines[e] << " " << table->Key(e);
         }
     }
+}
+
+// Every "@" key a source file asks for exists in a table that file names:
+// a file that mentions a window class with a compiled-in table (as the
+// literal "TMainForm", say) must find each "@Key" literal it holds in one of
+// those tables. Files that name no table are not checked (their window is
+// not known here); comments are skipped.
+TEST(LangTables, EveryKeyTheCodeAsksForIsInItsWindowsTable) {
+    const std::filesystem::path root(QUOREL_SOURCE_DIR);
+    const auto names = LangTableNames();
+    std::vector<std::string> missing;
+    for (const char* module : {"ui", "shell", "mail", "pgn", "engine", "chess", "setup", "cli"}) {
+        const auto dir = root / module;
+        if (!std::filesystem::is_directory(dir)) continue;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
+            const auto ext = e.path().extension();
+            if (!e.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
+            std::string text;
+            if (!ReadWholeFile(e.path(), text)) continue;
+            // Blank out // comments, keeping line numbers.
+            for (size_t at = 0; (at = text.find("//", at)) != std::string::npos;) {
+                const size_t end = text.find('\n', at);
+                const size_t stop = end == std::string::npos ? text.size() : end;
+                std::fill(text.begin() + long(at), text.begin() + long(stop), ' ');
+                at = stop;
+            }
+            std::vector<const TLangTable*> tables;
+            for (const auto& name : names)
+                if (text.find("\"" + name + "\"") != std::string::npos)
+                    tables.push_back(FindLangTable(name));
+            if (tables.empty()) continue;
+            for (size_t at = 0; (at = text.find("\"@", at)) != std::string::npos; ++at) {
+                size_t end = at + 2;
+                while (end < text.size() &&
+                       (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
+                    ++end;
+                if (end == at + 2 || end >= text.size() || text[end] != '"') continue;
+                const std::string key = text.substr(at + 1, end - at - 1);
+                bool found = false;
+                for (const TLangTable* t : tables)
+                    for (size_t i = 0; i < t->EntryCount() && !found; ++i)
+                        found = t->Key(i) == key;
+                if (!found) {
+                    const long line = std::count(text.begin(), text.begin() + long(at), '\n') + 1;
+                    missing.push_back(std::filesystem::relative(e.path(), root).string() + ":" +
+                                      std::to_string(line) + " " + key);
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(missing.empty()) << [&] {
+        std::string s = "keys missing from the tables their files name:";
+        for (const auto& m : missing)
+            s += "\n  " + m;
+        return s;
+    }();
 }
 
 TEST(LangTables, UnknownWindowHasNoTable) {
