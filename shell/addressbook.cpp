@@ -256,7 +256,18 @@ TAddressBook::TAddressBook() {
     file_.Init(kAddressRecordSize);
 }
 
-TAddressBook::OpenResult TAddressBook::OpenOrCreate(const std::filesystem::path& path) {
+namespace {
+// Record files keep the name they were opened under; an absolute one stays
+// right when the program changes its current directory.
+std::filesystem::path Absolute(const std::filesystem::path& p) {
+    std::error_code ec;
+    auto a = std::filesystem::absolute(p, ec);
+    return ec ? p : a;
+}
+} // namespace
+
+TAddressBook::OpenResult TAddressBook::OpenOrCreate(const std::filesystem::path& given) {
+    const auto path = Absolute(given);
     if (file_.Open(path)) return OpenResult::Opened;
     if (file_.LockedByOther()) return OpenResult::Locked;
     std::error_code ec;
@@ -267,10 +278,10 @@ TAddressBook::OpenResult TAddressBook::OpenOrCreate(const std::filesystem::path&
 }
 
 bool TAddressBook::Open(const std::filesystem::path& path) {
-    return file_.Open(path);
+    return file_.Open(Absolute(path));
 }
 bool TAddressBook::OpenReadOnly(const std::filesystem::path& path) {
-    return file_.OpenReadOnly(path);
+    return file_.OpenReadOnly(Absolute(path));
 }
 void TAddressBook::Close() {
     file_.Close();
