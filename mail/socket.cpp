@@ -603,11 +603,18 @@ void TagSocket::SendAll(std::string_view data) {
     MaybePump();
 }
 
-void TagSocket::FillBuffer() {
-    if (rpos_ > 0 && rpos_ == rbuf_.size()) {
+void TagSocket::CompactBuffer() {
+    if (rpos_ == 0) return;
+    if (rpos_ == rbuf_.size()) {
         rbuf_.clear();
         rpos_ = 0;
+    } else if (rpos_ > kReceiveChunk * 4) {
+        rbuf_.erase(0, rpos_);
+        rpos_ = 0;
     }
+}
+
+void TagSocket::FillBuffer() {
     char buf[kReceiveChunk];
     auto deadline = NewDeadline();
     for (;;) {
@@ -660,6 +667,7 @@ void TagSocket::SendLine(std::string_view line, std::string_view logAs) {
 
 std::string TagSocket::ReceiveLine() {
     RequireConnection();
+    CompactBuffer();
     size_t scanFrom = rpos_;
     for (;;) {
         size_t lf = rbuf_.find('\n', scanFrom);
@@ -704,6 +712,7 @@ void TagSocket::ReceiveData(std::string& out, long expected) {
     RequireConnection();
     static constexpr std::string_view kEnd = "\r\n.\r\n";
     for (;;) {
+        CompactBuffer();
         if (rpos_ < rbuf_.size()) {
             // Take what is buffered, up to and including the terminator.
             size_t oldSize = out.size();

@@ -128,6 +128,8 @@ class TagSocket {
     // Sets the cancelled flag, raises OnCancel, abandons a pending look-up
     // and closes the socket. Safe to call from Pump or an event handler.
     void Cancel();
+    // Closes the connection (OnClosing, OnClosed) when it is open.
+    void Close();
 
     const std::string& LastReply() const { return lastReply_; }
     const std::string& LocalHostName() const { return localHost_; }
@@ -148,7 +150,6 @@ class TagSocket {
     void TcpConnect();
     // Starts TLS on the open connection (STARTTLS / STLS / implicit TLS).
     void StartTls();
-    void Close();
 
     // Sends line + CR LF; logs logAs instead of the line when given.
     void SendLine(std::string_view line, std::string_view logAs = {});
@@ -181,6 +182,8 @@ class TagSocket {
     void MaybePump();
     // Reads what is there into the receive buffer; waits when nothing is.
     void FillBuffer();
+    // Drops consumed bytes from the front of the receive buffer.
+    void CompactBuffer();
     void SendAll(std::string_view data);
     void ResolveHost(const std::string& host);
     void CheckCancel();
