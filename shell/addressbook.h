@@ -73,6 +73,9 @@ class TAddressBook {
     long Count() const { return file_.Count(); }
     // Record n (1-based, clamped like the record file's Go).
     TAddressRecord Get(long n);
+    // The record in the buffer: the last one read or written (after a pick,
+    // the chosen entry).
+    TAddressRecord Buffered() const { return TAddressRecord::FromBytes(file_.Buffer()); }
     std::vector<TAddressRow> Rows();
     // "@Title" + " " + count + " " + "@Registers" with the given texts.
     std::string StatusText(std::string_view title, std::string_view registers) const;

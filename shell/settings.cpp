@@ -189,6 +189,11 @@ void TSettings::WriteAll(TIniFile& ini) const {
         if (k != &setting::RebelEngineRefreshRate) ini.WriteString(k->section, k->key, Get(*k));
 }
 
+void TSettings::WriteDialogFields(TIniFile& ini) const {
+    for (const TSettingKey* k : setting::WrittenByDialog)
+        ini.WriteString(k->section, k->key, Get(*k));
+}
+
 void TSettings::WriteOnExit(TIniFile& ini) const {
     for (const TSettingKey* k : setting::WrittenOnExit)
         ini.WriteString(k->section, k->key, Get(*k));

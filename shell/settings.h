@@ -105,6 +105,33 @@ inline constexpr std::array<const TSettingKey*, 33> All = {
     &RebelEngineRefreshRate,
 };
 
+// The keys of the settings dialog's fields: written by its OK, in the order
+// of the table (the window keys of WrittenOnExit and the refresh rate are
+// not among them).
+inline constexpr std::array<const TSettingKey*, 21> WrittenByDialog = {
+    &SmtpServer,
+    &Pop3Server,
+    &Pop3UserName,
+    &EmailAddress,
+    &UserName,
+    &UserCountry,
+    &SignatureFile,
+    &PegasusPath,
+    &DisplayCoordenates,
+    &ColouredButtons,
+    &IecgKey,
+    &DarkSquaresColor,
+    &LightSquaresColor,
+    &LightSquaresBitmap,
+    &DarkSquaresBitmap,
+    &UseBitmapSquares,
+    &BackgroundColor,
+    &Language,
+    &RebelEnginePath,
+    &RebelEngineVersion,
+    &RebelEngineHashSize,
+};
+
 // The keys the frame writes back when it is destroyed, all in "Setup".
 inline constexpr std::array<const TSettingKey*, 11> WrittenOnExit = {
     &ListOnlyGamesInPlay,
@@ -156,9 +183,10 @@ struct TSettings {
     // The value as it is written to the file.
     std::string Get(const TSettingKey& key) const;
 
-    // Writes every key the settings dialog writes (all but the refresh
-    // rate, which is only read).
+    // Writes every key but the refresh rate, which is only read.
     void WriteAll(TIniFile& ini) const;
+    // Writes the keys of setting::WrittenByDialog.
+    void WriteDialogFields(TIniFile& ini) const;
     // Writes the keys of setting::WrittenOnExit.
     void WriteOnExit(TIniFile& ini) const;
 };

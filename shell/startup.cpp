@@ -136,13 +136,14 @@ bool TShellSession::EnforceHashRule(TSettings& s) {
 bool TShellSession::SaveDialogSettings(const TSettings& s, const std::string& password,
                                        bool* languageChanged, std::string* error) {
     TIniFile ini = TIniFile::Load(settingsFile_);
-    s.WriteAll(ini);
+    s.WriteDialogFields(ini);
     if (!ini.Save(settingsFile_, 0600, error)) return false;
     if (!WritePasswordFile(PasswordFile(), password, error)) return false;
     if (languageChanged) *languageChanged = s.Language != settings_.Language;
-    const int refreshRate = settings_.RebelEngineRefreshRate; // not part of the dialog
-    settings_ = s;
-    settings_.RebelEngineRefreshRate = refreshRate;
+    // Only the dialog's fields change: the window state held for the run
+    // (fonts, splitters, filters) stays as the windows left it.
+    for (const TSettingKey* k : setting::WrittenByDialog)
+        settings_.Set(*k, s.Get(*k));
     settings_.RebelEnginePath = fs::path(s.RebelEnginePath).parent_path().string();
     password_ = password;
     return true;

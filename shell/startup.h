@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorel {
@@ -96,12 +97,17 @@ class TShellSession {
     // 256 kB is set back to 256 kB; true when it was (show
     // kHashSizeRefusedText).
     static bool EnforceHashRule(TSettings& s);
-    // OK: writes every field and the password file (both 0600), takes the
-    // values over for the run (the engine path held is the folder part of
-    // the path entered). True in languageChanged when the language differs
-    // (show "@LanguageChange"; it applies from the next start).
+    // OK: writes the dialog's fields (setting::WrittenByDialog) and the
+    // password file (both 0600), takes those values over for the run (the engine path held is the
+    // folder part of the path entered). True in languageChanged when the language differs (show
+    // "@LanguageChange"; it applies from the next start).
     bool SaveDialogSettings(const TSettings& s, const std::string& password,
                             bool* languageChanged = nullptr, std::string* error = nullptr);
+
+    // The settings dialog's caption: its form caption + "  [" + profile + "]".
+    std::string SettingsDialogCaption(std::string_view formCaption) const {
+        return std::string(formCaption) + "  [" + commandLine_.Profile + "]";
+    }
 
     // --- state for the run ---
     const TFolders& Folders() const { return folders_; }

@@ -67,6 +67,7 @@ TEST_F(AddressBookTest, ReadsHandBuiltRecordsAtTheirOffsets) {
     EXPECT_EQ(book.FindByEmail("  ana@EXAMPLE.org ", &found), 1);
     EXPECT_EQ(found.Name, "Ana Garc\u00eda");
     EXPECT_EQ(book.FindByEmail("bob@example.org"), 2);
+    EXPECT_EQ(book.Buffered().Name, "Bob"); // the pick stays in the buffer
     EXPECT_EQ(book.FindByEmail("nobody@example.org"), 0);
     EXPECT_EQ(book.FindByEmail(""), 0);
 }

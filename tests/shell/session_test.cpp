@@ -221,8 +221,12 @@ TEST(ShellSession, FirstRunAndTheSettingsDialog) {
     d.Language = 2;
     d.RebelEnginePath = "/opt/engines/stockfish";
     d.Pop3UserName = "alice";
+    s.Settings().EditorFontSize = 20; // changed by a window during the run
+    d.EditorFontSize = 8;             // not a field of the dialog
     bool changed = false;
     ASSERT_TRUE(s.SaveDialogSettings(d, "topsecret", &changed));
+    EXPECT_EQ(s.Settings().EditorFontSize, 20);
+    EXPECT_EQ(s.SettingsDialogCaption("Configuration"), "Configuration  [quorel]");
     EXPECT_TRUE(changed);
     EXPECT_EQ(s.Settings().RebelEnginePath, "/opt/engines");
     EXPECT_EQ(s.Settings().Pop3UserName, "alice");
@@ -235,6 +239,7 @@ TEST(ShellSession, FirstRunAndTheSettingsDialog) {
     EXPECT_EQ(ini.Get("setup", "Language"), "2");
     EXPECT_EQ(ini.Get("Setup", "Display Coordenates"), "NO");
     EXPECT_FALSE(ini.Get("REBEL", "Rebel_engine_refresh_rate"));
+    EXPECT_FALSE(ini.Get("Setup", "Editor_Font_Size"));
     ASSERT_TRUE(s.SaveDialogSettings(d, "topsecret", &changed));
     EXPECT_FALSE(changed);
     s.DestroyFrame();

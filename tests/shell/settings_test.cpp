@@ -7,6 +7,7 @@
 #include "shell/settings.h"
 #include "testutil.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace quorel;
@@ -188,6 +189,15 @@ TEST(Settings, ReadWriteAllAndExitKeys) {
     EXPECT_FALSE(exitIni.Get("setup", "Language"));
     for (const TSettingKey* k : setting::WrittenOnExit)
         EXPECT_EQ(k->section, "Setup");
+    // Dialog fields, exit keys and the read-only refresh rate cover the table once.
+    std::vector<const TSettingKey*> parts(setting::WrittenByDialog.begin(),
+                                          setting::WrittenByDialog.end());
+    parts.insert(parts.end(), setting::WrittenOnExit.begin(), setting::WrittenOnExit.end());
+    parts.push_back(&setting::RebelEngineRefreshRate);
+    std::sort(parts.begin(), parts.end());
+    std::vector<const TSettingKey*> all(setting::All.begin(), setting::All.end());
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(parts, all);
     EXPECT_EQ(setting::Find("rebel", "REBEL_ENGINE_PATH"), &setting::RebelEnginePath);
     EXPECT_EQ(setting::Find("Setup", "Language"), &setting::Language);
     EXPECT_EQ(setting::Find("Setup", "Nope"), nullptr);
