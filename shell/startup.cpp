@@ -113,7 +113,8 @@ void TShellSession::DestroyFrame() {
     RemoveAnalysisReports(folders_.Program);
 }
 
-TSettings TShellSession::ReadSettingsForDialog() const {
+TSettings TShellSession::ReadSettingsForDialog() {
+    ChangeFolder(folders_.Program);
     const TIniFile ini = TIniFile::Load(settingsFile_);
     TSettings s = TSettings::Read(ini);
     if (!ini.Get(setting::DisplayCoordenates.section, setting::DisplayCoordenates.key))

@@ -87,10 +87,11 @@ class TShellSession {
     void DestroyFrame();
 
     // --- settings dialog ---
-    // The values the dialog shows: the settings file as it is now, absent
-    // keys at their defaults except that an absent "Display Coordenates"
-    // is unchecked.
-    TSettings ReadSettingsForDialog() const;
+    // The values the dialog shows when it opens: makes the program folder
+    // current and reads the settings file as it is now, absent keys at
+    // their defaults except that an absent "Display Coordenates" is
+    // unchecked.
+    TSettings ReadSettingsForDialog();
     // The password as stored now ("" when there is no password file).
     std::string ReadPassword() const;
     // The hash choice rule: Rebel Decade 2.0 with a hash size other than

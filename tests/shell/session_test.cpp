@@ -208,6 +208,7 @@ TEST(ShellSession, FirstRunAndTheSettingsDialog) {
     EXPECT_TRUE(s.Settings().DisplayCoordenates);
     TSettings d = s.ReadSettingsForDialog();
     EXPECT_FALSE(d.DisplayCoordenates);
+    EXPECT_EQ(fs::current_path(), fs::canonical(home.path()));
     EXPECT_EQ(s.ReadPassword(), "");
 
     d.RebelEngineVersion = 0;
