@@ -56,12 +56,20 @@ const DecodeTables& Dec() {
 }
 
 inline char* EncodeGroups(const unsigned char* s, size_t groups, char* o) {
-    const auto& p = Pairs().pair;
-    for (size_t g = 0; g < groups; ++g, s += 3, o += 4) {
-        uint32_t v = (uint32_t(s[0]) << 16) | (uint32_t(s[1]) << 8) | s[2];
-        uint16_t a = p[v >> 12], b = p[v & 0xFFF];
-        std::memcpy(o, &a, 2);
-        std::memcpy(o + 2, &b, 2);
+    const uint16_t* p = Pairs().pair.data();
+    // Two groups (6 source bytes → 8 characters) per step where possible.
+    size_t g = 0;
+    for (; g + 2 <= groups; g += 2, s += 6, o += 8) {
+        const uint32_t v1 = (uint32_t(s[0]) << 16) | (uint32_t(s[1]) << 8) | s[2];
+        const uint32_t v2 = (uint32_t(s[3]) << 16) | (uint32_t(s[4]) << 8) | s[5];
+        const uint64_t w = uint64_t(p[v1 >> 12]) | (uint64_t(p[v1 & 0xFFF]) << 16) |
+                           (uint64_t(p[v2 >> 12]) << 32) | (uint64_t(p[v2 & 0xFFF]) << 48);
+        std::memcpy(o, &w, 8); // little-endian host: characters in order
+    }
+    for (; g < groups; ++g, s += 3, o += 4) {
+        const uint32_t v = (uint32_t(s[0]) << 16) | (uint32_t(s[1]) << 8) | s[2];
+        const uint32_t w = uint32_t(p[v >> 12]) | (uint32_t(p[v & 0xFFF]) << 16);
+        std::memcpy(o, &w, 4);
     }
     return o;
 }

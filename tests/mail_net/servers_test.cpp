@@ -1,0 +1,306 @@
+// End to end against the private Exim (SMTP) and Dovecot (POP3) servers that
+// the mail_servers fixture starts on 127.0.0.1: a queued message with a game
+// file goes out by SMTP, comes back by POP3, is filed in New Mail and its
+// game file lands in the games folder unchanged; TLS, STARTTLS, AUTH and the
+// failures that real servers produce.
+#include "mail/connection.h"
+#include "platform/files.h"
+#include "shell/lang/multilang.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <random>
+#include <thread>
+
+using namespace quorel::mail;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::array<std::string, 5> kFolders = {"New Mail", "Queued Mail", "Sent Mail", "Trash", "??"};
+
+std::map<std::string, std::string> ServerEnv() {
+    std::map<std::string, std::string> env;
+    const char* dir = std::getenv("QUOREL_MAIL_SERVERS");
+    std::string text;
+    if (!dir || !quorel::ReadWholeFile(fs::path(dir) / "servers.env", text)) return env;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t lf = text.find('\n', pos);
+        std::string line = text.substr(pos, lf == std::string::npos ? std::string::npos : lf - pos);
+        pos = lf == std::string::npos ? text.size() : lf + 1;
+        auto eq = line.find('=');
+        if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return env;
+}
+
+class RealServers : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        env = ServerEnv();
+        ASSERT_FALSE(env.empty()) << "the mail_servers fixture did not run";
+        root = fs::path(QUOREL_BINARY_DIR) / "mail_net_tmp" /
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(root);
+        for (auto d : {"mailbox", "games", "attach"})
+            fs::create_directories(root / d);
+        ASSERT_TRUE(store.Open(root / "mailbox", kFolders));
+        logic = std::make_unique<TConnectionLogic>(store);
+        auto lang = std::make_shared<quorel::TMultiLang>(
+            quorel::TMultiLang::ForWindow("TConnectionDialog"));
+        logic->Text = [lang](const std::string& k) { return lang->Text(k); };
+        TMailConfig& c = logic->Config;
+        c.SmtpServer = "127.0.0.1:" + env["SMTP_PORT"];
+        c.Pop3Server = "127.0.0.1:" + env["POP3_PORT"];
+        c.Pop3UserName = env["MAIL_USER"];
+        c.Pop3Password = env["MAIL_PASSWORD"];
+        c.TrustedCertificate = env["CERT"];
+        c.ProgramFolder = root;
+        c.MailboxFolder = root / "mailbox";
+        c.GamesFolder = root / "games";
+        c.AttachFolder = root / "attach";
+        c.TimeOut = 20;
+        logic->FormCreate();
+        logic->AskSaveGame = [](const std::string&, const std::string&) { return true; };
+        Drain();
+    }
+
+    // A plain POP3 client on the test account.
+    void Plain(TmsRemotePOP& pop) {
+        pop.Server = "127.0.0.1:" + env["POP3_PORT"];
+        pop.UserName = env["MAIL_USER"];
+        pop.Password = env["MAIL_PASSWORD"];
+    }
+    // Deletes everything on the server.
+    void Drain() {
+        TmsRemotePOP pop;
+        Plain(pop);
+        pop.GetRemoteInfo();
+        for (auto& item : pop.RemoteInfo)
+            item.Delete = true;
+        pop.TransferMarked();
+    }
+    // Number of messages on the server once delivery of want has finished
+    // (or the wait is over).
+    long WaitForMessages(long want) {
+        long n = 0;
+        for (int i = 0; i < 100; ++i) {
+            TmsRemotePOP pop;
+            Plain(pop);
+            pop.GetRemoteInfo();
+            n = pop.MessageCount;
+            if (n >= want) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return n;
+    }
+
+    std::string Queue(const std::string& to, const std::string& gameName, const std::string& game,
+                      const std::string& cc = "") {
+        TmsMessage m;
+        m.Sender = TmsMailAddress("Ann Player", "ann@example.org");
+        m.Recipients.Add("Opponent", to);
+        if (!cc.empty()) m.CC.Add(" ", cc);
+        m.Subject = "Game 7: 23. Rd1";
+        m.Body = {"23. Rd1", ".", "Regards"};
+        if (!gameName.empty()) m.Attachments.Add(gameName, game);
+        return store.QueueMessage(m, true).filename().string();
+    }
+
+    // True when some protocol-log line of client begins with prefix.
+    static bool Logged(const TagSocket& client, const std::string& prefix) {
+        for (const auto& l : client.Log())
+            if (l.rfind(prefix, 0) == 0) return true;
+        return false;
+    }
+    bool Has(const std::string& line) const {
+        return std::find(logic->InfoLog.begin(), logic->InfoLog.end(), line) !=
+               logic->InfoLog.end();
+    }
+    std::string Log() const {
+        std::string s;
+        for (const auto& l : logic->InfoLog)
+            s += l + "\n";
+        return s;
+    }
+
+    std::map<std::string, std::string> env;
+    fs::path root;
+    TMailStore store;
+    std::unique_ptr<TConnectionLogic> logic;
+};
+
+std::string RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 g(seed);
+    std::string s(n, '\0');
+    for (auto& c : s)
+        c = char(g());
+    return s;
+}
+
+} // namespace
+
+TEST_F(RealServers, QueueSendFetchFileAcrossEverySecurityMode) {
+    struct Row {
+        TMailSecurity smtp;
+        const char* smtpPort;
+        bool auth;
+        const char* mech;
+        TMailSecurity pop3;
+        const char* pop3Port;
+    };
+    const Row rows[] = {
+        {TMailSecurity::None, "SMTP_PORT", false, "", TMailSecurity::None, "POP3_PORT"},
+        {TMailSecurity::StartTls, "SMTP_PORT", true, "", TMailSecurity::StartTls, "POP3_PORT"},
+        {TMailSecurity::Tls, "SMTPS_PORT", true, "LOGIN", TMailSecurity::Tls, "POP3S_PORT"},
+        {TMailSecurity::None, "SMTP_PORT", true, "PLAIN", TMailSecurity::None, "POP3_PORT"},
+    };
+    unsigned seed = 1;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(MailSecurityName(r.smtp) + "/" + MailSecurityName(r.pop3) + " " + r.mech);
+        logic->InfoLog.clear();
+        TMailConfig& c = logic->Config;
+        c.SmtpSecurity = r.smtp;
+        c.SmtpServer = "127.0.0.1:" + env[r.smtpPort];
+        c.SmtpUserName = r.auth ? env["MAIL_USER"] : "";
+        c.SmtpPassword = r.auth ? env["MAIL_PASSWORD"] : "";
+        c.Pop3Security = r.pop3;
+        c.Pop3Server = "127.0.0.1:" + env[r.pop3Port];
+        logic->msSMTP.AuthMechanism = r.mech;
+
+        const std::string game = RandomBytes(20000 + seed, seed);
+        const std::string gameName = "Game" + std::to_string(seed) + ".qrl";
+        ++seed;
+        const std::string queued = Queue("player@quorel.test", gameName, game);
+        ASSERT_TRUE(logic->SendButtonClick()) << Log();
+        EXPECT_TRUE(Has("Message sent"));
+        TMailIndexRecord rec;
+        ASSERT_TRUE(store.ReadRecord(store.FindByFileName(queued), rec));
+        EXPECT_EQ(rec.Folder, kFolderSent);
+        ASSERT_EQ(WaitForMessages(1), 1);
+
+        ASSERT_TRUE(logic->UpdateButtonClick()) << Log();
+        ASSERT_EQ(logic->ListLines.size(), 1u);
+        EXPECT_NE(logic->ListLines[0].find("|  Subject:   Game 7: 23. Rd1  Size: "),
+                  std::string::npos)
+            << logic->ListLines[0];
+        logic->MArkALl();
+        logic->EditDelete = true;
+        ASSERT_TRUE(logic->RetrievebuttonClick()) << Log();
+
+        std::string saved;
+        ASSERT_TRUE(quorel::ReadWholeFile(root / "games" / gameName, saved));
+        EXPECT_TRUE(saved == game) << "the game file changed on its way";
+        auto fresh = store.FolderRecords(kFolderNew);
+        ASSERT_FALSE(fresh.empty());
+        EXPECT_EQ(fresh.back().second.From, "Ann Player");
+        EXPECT_EQ(fresh.back().second.Subject, "Game 7: 23. Rd1");
+        // Delete-after-retrieve left the server empty.
+        EXPECT_TRUE(logic->RemotePOP.RemoteInfo.empty());
+        EXPECT_TRUE(Has("There is no mail in server")) << Log();
+        EXPECT_EQ(WaitForMessages(0), 0);
+        // The lone "." body line arrives as it was written.
+        TmsMessage stored;
+        stored.LoadFromFile(root / "mailbox" / fresh.back().second.FileName);
+        ASSERT_GE(stored.Body.size(), 3u);
+        EXPECT_EQ(stored.Body[0], "23. Rd1");
+    }
+    // Secrets never reach the protocol logs.
+    logic->FormDestroy();
+    std::string smtpLog, popLog;
+    ASSERT_TRUE(quorel::ReadWholeFile(root / "SMTP.LOG", smtpLog));
+    ASSERT_TRUE(quorel::ReadWholeFile(root / "POP3.LOG", popLog));
+    EXPECT_EQ(smtpLog.find(env["MAIL_PASSWORD"]), std::string::npos);
+    EXPECT_EQ(popLog.find("PASS " + env["MAIL_PASSWORD"]), std::string::npos);
+    EXPECT_NE(popLog.find("PASS ****"), std::string::npos);
+    EXPECT_NE(smtpLog.find("AUTH PLAIN ****"), std::string::npos);
+}
+
+TEST_F(RealServers, RetrievingWithoutDeleteLeavesTheMessage) {
+    Queue("player@quorel.test", "", "");
+    ASSERT_TRUE(logic->SendButtonClick()) << Log();
+    ASSERT_EQ(WaitForMessages(1), 1);
+    ASSERT_TRUE(logic->UpdateButtonClick());
+    logic->MArkALl();
+    logic->EditDelete = false;
+    ASSERT_TRUE(logic->RetrievebuttonClick()) << Log();
+    EXPECT_EQ(logic->ListLines.size(), 1u);
+    EXPECT_EQ(store.CountOf(kFolderNew), 1);
+    EXPECT_EQ(WaitForMessages(1), 1);
+}
+
+TEST_F(RealServers, RefusedRecipientStaysQueuedUnlessProceeding) {
+    const std::string file = Queue("refused@quorel.test", "", "");
+    EXPECT_FALSE(logic->SendButtonClick());
+    TMailIndexRecord rec;
+    ASSERT_TRUE(store.ReadRecord(store.FindByFileName(file), rec));
+    EXPECT_EQ(rec.Folder, kFolderQueued);
+    EXPECT_TRUE(Logged(logic->msSMTP, "550 "));
+    // With Proceed, the remaining recipient gets it.
+    std::string rejected;
+    logic->msSMTP.OnAddressRejected = [&](const std::string& a, const std::string&, bool& proceed) {
+        rejected = a;
+        proceed = true;
+    };
+    store.DeleteMessage(store.FindByFileName(file));
+    store.DeleteMessage(store.FindByFileName(file));
+    store.PackIndex();
+    const std::string file2 = Queue("refused@quorel.test", "", "", "player@quorel.test");
+    EXPECT_TRUE(logic->SendButtonClick()) << Log();
+    EXPECT_EQ(rejected, "refused@quorel.test");
+    EXPECT_EQ(WaitForMessages(1), 1);
+}
+
+TEST_F(RealServers, CertificateFailuresAreClearErrorsNeverPlainText) {
+    struct Row {
+        std::string trusted;
+    };
+    for (const Row& r : {Row{""}, Row{env["OTHER_CERT"]}}) {
+        SCOPED_TRACE(r.trusted);
+        logic->InfoLog.clear();
+        logic->Config.TrustedCertificate = r.trusted;
+        logic->Config.Pop3Security = TMailSecurity::Tls;
+        logic->Config.Pop3Server = "127.0.0.1:" + env["POP3S_PORT"];
+        EXPECT_FALSE(logic->UpdateButtonClick());
+        EXPECT_TRUE(
+            Has("POP3 ERROR: TLS certificate not accepted: self-signed certificate (127.0.0.1)"))
+            << Log();
+        EXPECT_TRUE(Has("Clearing remote information"));
+
+        logic->InfoLog.clear();
+        const std::string file = Queue("player@quorel.test", "", "");
+        logic->Config.SmtpSecurity = TMailSecurity::StartTls;
+        EXPECT_FALSE(logic->SendButtonClick());
+        EXPECT_TRUE(
+            Has("SMTP ERROR: TLS certificate not accepted: self-signed certificate (127.0.0.1)"))
+            << Log();
+        TMailIndexRecord rec;
+        ASSERT_TRUE(store.ReadRecord(store.FindByFileName(file), rec));
+        EXPECT_EQ(rec.Folder, kFolderQueued);
+        // Nothing went out in the clear after the failure.
+        const auto& log = logic->msSMTP.Log();
+        EXPECT_EQ(std::find(log.begin(), log.end(), "MAIL FROM:<ann@example.org>"), log.end());
+    }
+    EXPECT_EQ(WaitForMessages(0), 0);
+}
+
+TEST_F(RealServers, WrongPasswordsFailCleanly) {
+    const std::string file = Queue("player@quorel.test", "", "");
+    logic->Config.SmtpUserName = env["MAIL_USER"];
+    logic->Config.SmtpPassword = "wrong";
+    logic->Config.SmtpSecurity = TMailSecurity::StartTls;
+    EXPECT_FALSE(logic->SendButtonClick());
+    EXPECT_TRUE(Logged(logic->msSMTP, "535 "));
+    TMailIndexRecord rec;
+    ASSERT_TRUE(store.ReadRecord(store.FindByFileName(file), rec));
+    EXPECT_EQ(rec.Folder, kFolderQueued);
+
+    logic->Config.Pop3Password = "wrong";
+    EXPECT_FALSE(logic->UpdateButtonClick());
+    EXPECT_TRUE(Logged(logic->RemotePOP, "-ERR"));
+    EXPECT_FALSE(logic->RemotePOP.Connected());
+}
