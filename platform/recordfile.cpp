@@ -63,7 +63,11 @@ bool TRecordFile::OpenFd(const std::filesystem::path& path, int flags, bool lock
         return false;
     }
     fd_ = fd;
-    path_ = path;
+    // Kept absolute: the program changes its current folder during the run,
+    // and Pack must write beside the file that was opened.
+    std::error_code ec;
+    path_ = std::filesystem::absolute(path, ec);
+    if (ec) path_ = path;
     pos_ = 0;
     return true;
 }

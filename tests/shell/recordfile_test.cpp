@@ -168,7 +168,7 @@ TEST_F(RecordFileTest, AnOpenFileRefusesOtherWritersButNotReaders) {
 // name must still be packed where it was opened. Disabled: TRecordFile keeps
 // the path as given and packs into the new current directory (reported to
 // the platform layer's owner; enable once the open keeps an absolute path).
-TEST_F(RecordFileTest, DISABLED_PackAfterTheCurrentDirectoryChanged) {
+TEST_F(RecordFileTest, PackAfterTheCurrentDirectoryChanged) {
     KeepCurrentDir keep;
     fs::create_directories(dir / "elsewhere");
     WriteBytes(path, Rec('A', 1) + Rec('B'));
