@@ -227,7 +227,9 @@ fs::path NewReportFileName(const fs::path& folder, const std::function<int(int)>
     }
     for (;;) {
         char name[32];
-        std::snprintf(name, sizeof name, "%05d%03d.ANA", draw(60000), draw(999));
+        int first = draw(60000);
+        int second = draw(999);
+        std::snprintf(name, sizeof name, "%05d%03d.ANA", first, second);
         fs::path p = folder / name;
         std::error_code ec;
         if (!fs::exists(p, ec)) return p;
