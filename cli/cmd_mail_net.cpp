@@ -32,11 +32,6 @@ constexpr const char* kPop3SecurityKey = "POP3 Security";
 constexpr const char* kSmtpUserNameKey = "SMTP User Name";
 constexpr const char* kTrustedCertificateKey = "Trusted Certificate";
 
-// The SMTP password file beside the POP3 one: same record, same scrambling,
-// owner-only permissions.
-std::string SmtpPasswordFileName(std::string_view profile) {
-    return std::string(profile) + "-smtp.pwd";
-}
 
 struct TProgram {
     fs::path folder;

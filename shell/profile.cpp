@@ -32,6 +32,9 @@ std::string SettingsFileName(std::string_view profile) {
 std::string PasswordFileName(std::string_view profile) {
     return std::string(profile) + ".pwd";
 }
+std::string SmtpPasswordFileName(std::string_view profile) {
+    return std::string(profile) + "-smtp.pwd";
+}
 
 std::string ScramblePassword(std::string_view text) {
     std::string out(text);

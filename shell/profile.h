@@ -25,6 +25,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args);
 // profile + ".ini" and profile + ".pwd".
 std::string SettingsFileName(std::string_view profile);
 std::string PasswordFileName(std::string_view profile);
+// The SMTP password file beside the POP3 one: same record and scrambling,
+// owner-only permissions ("<profile>-smtp.pwd").
+std::string SmtpPasswordFileName(std::string_view profile);
 
 // Password file: one 256-byte record, a length byte and up to 255
 // characters combined by XOR with the built-in 80-character key (character

@@ -63,6 +63,10 @@ const Binding kBindings[] = {
     {&setting::RebelEngineVersion, &TSettings::RebelEngineVersion},
     {&setting::RebelEngineHashSize, &TSettings::RebelEngineHashSize},
     {&setting::RebelEngineRefreshRate, &TSettings::RebelEngineRefreshRate},
+    {&setting::SmtpSecurity, &TSettings::SmtpSecurity},
+    {&setting::Pop3Security, &TSettings::Pop3Security},
+    {&setting::SmtpUserName, &TSettings::SmtpUserName},
+    {&setting::TrustedCertificate, &TSettings::TrustedCertificate},
 };
 // clang-format on
 static_assert(std::size(kBindings) == setting::All.size());

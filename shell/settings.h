@@ -66,10 +66,15 @@ inline constexpr TSettingKey RebelEnginePath{"REBEL", "Rebel_Engine_Path", "", T
 inline constexpr TSettingKey RebelEngineVersion{"REBEL", "Rebel_engine_version", "0", TSettingKind::EngineKind};
 inline constexpr TSettingKey RebelEngineHashSize{"REBEL", "Rebel_engine_hash_size", "0", TSettingKind::HashSize};
 inline constexpr TSettingKey RebelEngineRefreshRate{"REBEL", "Rebel_engine_refresh_rate", "1000", TSettingKind::Number};
+// Mail security for today's providers; absent keys give the original plain dialogue.
+inline constexpr TSettingKey SmtpSecurity{"Setup", "SMTP Security", "NONE", TSettingKind::Text};
+inline constexpr TSettingKey Pop3Security{"Setup", "POP3 Security", "NONE", TSettingKind::Text};
+inline constexpr TSettingKey SmtpUserName{"Setup", "SMTP User Name", "", TSettingKind::Text};
+inline constexpr TSettingKey TrustedCertificate{"Setup", "Trusted Certificate", "", TSettingKind::Text};
 // clang-format on
 
 // Every key in the order of the settings table.
-inline constexpr std::array<const TSettingKey*, 33> All = {
+inline constexpr std::array<const TSettingKey*, 37> All = {
     &SmtpServer,
     &Pop3Server,
     &Pop3UserName,
@@ -103,12 +108,16 @@ inline constexpr std::array<const TSettingKey*, 33> All = {
     &RebelEngineVersion,
     &RebelEngineHashSize,
     &RebelEngineRefreshRate,
+    &SmtpSecurity,
+    &Pop3Security,
+    &SmtpUserName,
+    &TrustedCertificate,
 };
 
 // The keys of the settings dialog's fields: written by its OK, in the order
 // of the table (the window keys of WrittenOnExit and the refresh rate are
 // not among them).
-inline constexpr std::array<const TSettingKey*, 21> WrittenByDialog = {
+inline constexpr std::array<const TSettingKey*, 25> WrittenByDialog = {
     &SmtpServer,
     &Pop3Server,
     &Pop3UserName,
@@ -130,6 +139,10 @@ inline constexpr std::array<const TSettingKey*, 21> WrittenByDialog = {
     &RebelEnginePath,
     &RebelEngineVersion,
     &RebelEngineHashSize,
+    &SmtpSecurity,
+    &Pop3Security,
+    &SmtpUserName,
+    &TrustedCertificate,
 };
 
 // The keys the frame writes back when it is destroyed, all in "Setup".
@@ -173,6 +186,7 @@ struct TSettings {
     int Language = 0;
     std::string RebelEnginePath;
     int RebelEngineVersion = 0, RebelEngineHashSize = 0, RebelEngineRefreshRate = 0;
+    std::string SmtpSecurity, Pop3Security, SmtpUserName, TrustedCertificate;
 
     TSettings(); // every value at its default
 
