@@ -8,6 +8,8 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace quorel::engine {
 
@@ -66,9 +68,11 @@ struct Library {
         return slots[i];
     }
 };
+// Never destroyed: components destroyed late in the program's exit still
+// release their instances through it.
 Library& Lib() {
-    static Library lib;
-    return lib;
+    static auto* lib = new Library;
+    return *lib;
 }
 
 std::string Hex8(int32_t v) {
@@ -142,8 +146,19 @@ bool TRebelEngine::DLLloaded() {
     return Lib().loaded;
 }
 
-// Algorithms: loading the library.
+// Algorithms: loading the library. Message boxes are shown after the
+// process-wide lock is released, so that a window's handler may call the
+// binding again while its box is open.
 bool TRebelEngine::LoadDLL() {
+    std::vector<std::pair<TMessageKind, std::string>> boxes;
+    bool ok = LoadDLLLocked(boxes);
+    for (const auto& [kind, text] : boxes)
+        Show(kind, text);
+    return ok;
+}
+
+bool TRebelEngine::LoadDLLLocked(std::vector<std::pair<TMessageKind, std::string>>& boxes) {
+    auto box = [&](TMessageKind kind, const std::string& text) { boxes.emplace_back(kind, text); };
     Library& lib = Lib();
     std::lock_guard<std::mutex> lock(lib.mutex);
     if (lib.loaded) return true;
@@ -165,9 +180,9 @@ bool TRebelEngine::LoadDLL() {
         for (int i = 0; i < 19; ++i) {
             void* f = Lookup(module, rebeng::kFunctionNames[i]);
             if (!f) {
-                Show(TMessageKind::Error, std::string(kBoxPrefix) + "loading DLL " + path +
-                                              "\nCan't get address of function " +
-                                              rebeng::kFunctionNames[i]);
+                box(TMessageKind::Error, std::string(kBoxPrefix) + "loading DLL " + path +
+                                             "\nCan't get address of function " +
+                                             rebeng::kFunctionNames[i]);
                 return false;
             }
             *lib.Slot(i) = f;
@@ -180,7 +195,7 @@ bool TRebelEngine::LoadDLL() {
         if (!bind(present, file)) return fail(present, 0);
         lib.module = present;
         lib.loaded = true;
-        if (debug_) Show(TMessageKind::Information, std::string(kBoxPrefix) + "DLL already loaded");
+        if (debug_) box(TMessageKind::Information, std::string(kBoxPrefix) + "DLL already loaded");
         return true;
     }
 
@@ -195,29 +210,29 @@ bool TRebelEngine::LoadDLL() {
     std::string loadedFrom = path;
     if (!module) {
         module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-        loadedFrom = path;
+        loadedFrom = file;
     }
     if (!module) {
         int err = errno ? errno : ENOENT;
         if (debug_)
-            Show(TMessageKind::Error, std::string(kBoxPrefix) + "can't load neither DLL \n" + path +
-                                          "\nnor " + dllName_);
+            box(TMessageKind::Error,
+                std::string(kBoxPrefix) + "can't load neither DLL \n" + path + "\nnor " + dllName_);
         return fail(nullptr, err);
     }
 
     auto version = reinterpret_cast<RebelEngineVersionFn>(Lookup(module, "RebelEngineVersion"));
     if (!version) {
-        Show(TMessageKind::Error, std::string(kBoxPrefix) + "loading DLL " + loadedFrom +
-                                      "\nCan't get address of function RebelEngineVersion");
+        box(TMessageKind::Error, std::string(kBoxPrefix) + "loading DLL " + loadedFrom +
+                                     "\nCan't get address of function RebelEngineVersion");
         return fail(module, 0);
     }
     int32_t v = version();
     if (v < rebeng::kLowestVersion || v > rebeng::kHighestVersion) {
-        Show(TMessageKind::Error,
-             std::string(kBoxPrefix) + "DLL version mismatch\nComponent  : 0x" +
-                 Hex8(kComponentVersion) + "\nRebEng DLL : 0x" + Hex8(v) + "\n" +
-                 (v < rebeng::kLowestVersion ? "DLL too old for this component version"
-                                             : "DLL too new for this component version"));
+        box(TMessageKind::Error,
+            std::string(kBoxPrefix) + "DLL version mismatch\nComponent  : 0x" +
+                Hex8(kComponentVersion) + "\nRebEng DLL : 0x" + Hex8(v) + "\n" +
+                (v < rebeng::kLowestVersion ? "DLL too old for this component version"
+                                            : "DLL too new for this component version"));
         return fail(module, 0);
     }
     if (!bind(module, loadedFrom)) return fail(module, 0);

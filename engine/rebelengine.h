@@ -13,6 +13,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace quorel::engine {
 
@@ -168,6 +170,7 @@ class TRebelEngine {
   private:
     void Defaults();
     bool LoadDLL();
+    bool LoadDLLLocked(std::vector<std::pair<TMessageKind, std::string>>& boxes);
     int Allocate();
     void AfterCall(); // errno/sys_errno from the library for the instance
     void Show(TMessageKind kind, const std::string& text) const;
