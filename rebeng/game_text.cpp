@@ -1,6 +1,5 @@
 #include "rebeng/game_text.h"
 
-#include "chess/moveentry.h"
 #include "chess/notation.h"
 #include "chess/rules.h"
 
@@ -179,8 +178,39 @@ bool GameWalker::WhiteToMove() const {
     return WhiteToMoveAt(rec_, rec_.CurrentPly);
 }
 
+bool GameWalker::IsLegal(const TMoveRecord& m) const {
+    if (!IsValidMove(rec_, pos_, m, true, rec_.CurrentPly)) return false;
+    TChessPosition after = pos_;
+    MakeMove(after, m);
+    const bool white = WhiteToMove();
+    Square king = FindKing(after, white);
+    return king < 0 || !SquareAttacked(after, king, !white);
+}
+
 std::vector<std::string> GameWalker::LegalMoves() const {
-    return chess::LegalMoves(rec_, pos_);
+    std::vector<std::string> out;
+    const bool white = WhiteToMove();
+    for (int i = 0; i < 64; ++i) {
+        const Square from = SquareOfIndex(i);
+        const int piece = pos_.PieceOnSquare(from);
+        if (piece == kEmpty || IsWhitePiece(piece) != white) continue;
+        for (int j = 0; j < 64; ++j) {
+            const Square to = SquareOfIndex(j);
+            TMoveRecord probe;
+            probe.From = int8_t(from);
+            probe.To = int8_t(to);
+            if (!IsValidMove(rec_, pos_, probe, true, rec_.CurrentPly)) continue;
+            std::string uci = SquareName(from) + SquareName(to);
+            const bool promotes = PieceKind(piece) == 1 && (RankOf(to) == 7 || RankOf(to) == 0);
+            for (const char* p : promotes ? std::vector<const char*>{"q", "r", "b", "n"}
+                                          : std::vector<const char*>{""}) {
+                TMoveRecord m;
+                if (Describe(uci + p, m) && IsLegal(m)) out.push_back(uci + p);
+            }
+        }
+    }
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 bool GameWalker::InCheck() const {
@@ -212,10 +242,11 @@ bool GameWalker::Describe(const std::string& uci, TMoveRecord& out) const {
 
 bool GameWalker::Play(const std::string& uci, TMoveRecord* out) {
     if (rec_.CurrentPly >= int(kMaxMoveRecords)) return false;
-    std::vector<std::string> legal = LegalMoves();
-    if (std::find(legal.begin(), legal.end(), uci) == legal.end()) return false;
     TMoveRecord m;
-    if (!Describe(uci, m)) return false;
+    if (!Describe(uci, m) || !IsLegal(m)) return false;
+    // A pawn reaching the last rank must name its piece.
+    if (PieceKind(m.Piece) == 1 && (RankOf(m.To) == 7 || RankOf(m.To) == 0) && m.Promotion == 0)
+        return false;
     MakeMove(pos_, m);
     rec_.CurrentPly = uint16_t(rec_.CurrentPly + 1);
     rec_.MoveCount = rec_.CurrentPly;
@@ -291,8 +322,11 @@ std::string MatchSan(const GameWalker& walker, std::string_view token, int langu
     while (!t.empty() && std::strchr("+#!?", t.back()))
         t.pop_back();
     if (t.empty()) return "";
-    std::vector<std::string> legal = walker.LegalMoves();
     bool white = walker.WhiteToMove();
+    auto legal = [&](const std::string& uci) {
+        TMoveRecord m;
+        return walker.Describe(uci, m) && walker.IsLegal(m);
+    };
 
     std::string castle;
     for (char c : t)
@@ -301,7 +335,7 @@ std::string MatchSan(const GameWalker& walker, std::string_view token, int langu
         std::string uci = castle == "O-O" ? (white ? "e1g1" : "e8g8") : (white ? "e1c1" : "e8c8");
         int piece = walker.Position().PieceOnSquare(SquareFromText(uci.substr(0, 2)));
         if (PieceKind(piece) != 6) return "";
-        return std::find(legal.begin(), legal.end(), uci) != legal.end() ? uci : "";
+        return legal(uci) ? uci : "";
     }
 
     int kind = 1;
@@ -340,24 +374,23 @@ std::string MatchSan(const GameWalker& walker, std::string_view token, int langu
         else
             return "";
     }
-    std::string found;
-    for (const std::string& uci : legal) {
-        if (uci.substr(2, 2) != dest) continue;
-        Square from = SquareFromText(uci.substr(0, 2));
-        if (PieceKind(walker.Position().PieceOnSquare(from)) != kind) continue;
+    // The pieces of that kind that can reach the square; several (a
+    // disambiguation too short for three pieces): the first in board order.
+    const Square to = SquareFromText(dest);
+    const bool promotes = kind == 1 && (RankOf(to) == 7 || RankOf(to) == 0);
+    if (promo != 0 && !promotes) return "";
+    const char* suffix[6] = {"", "", "n", "b", "r", "q"};
+    for (int i = 0; i < 64; ++i) {
+        const Square from = SquareOfIndex(i);
+        const int piece = walker.Position().PieceOnSquare(from);
+        if (PieceKind(piece) != kind || IsWhitePiece(piece) != white) continue;
         if (hintFile >= 0 && FileOf(from) != hintFile) continue;
         if (hintRank >= 0 && RankOf(from) != hintRank) continue;
-        if (uci.size() == 5) {
-            int k = PromotionKind(uci[4], kEnglish);
-            if (promo == 0 ? k != 5 : k != promo) continue; // no letter: a queen
-        } else if (promo != 0) {
-            continue;
-        }
-        // Several candidates (a disambiguation too short for three pieces):
-        // the first in board order, as the writer's scan found it.
-        if (found.empty() || uci < found) found = uci;
+        std::string uci = SquareName(from) + dest;
+        if (promotes) uci += suffix[promo == 0 ? 5 : promo]; // no letter: a queen
+        if (legal(uci)) return uci;
     }
-    return found;
+    return "";
 }
 
 bool ReadGameText(std::string_view text, GameText& out, std::string& why) {

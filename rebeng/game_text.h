@@ -28,6 +28,9 @@ class GameWalker {
     bool WhiteToMove() const;
     // Every legal move of the side to move, long algebraic ("e2e4", "e7e8q").
     std::vector<std::string> LegalMoves() const;
+    // Whether a described move (Describe) is legal here: the rules accept it
+    // for the side to move and it does not leave that side's king attacked.
+    bool IsLegal(const chess::TMoveRecord& move) const;
     // The side to move is in check.
     bool InCheck() const;
 

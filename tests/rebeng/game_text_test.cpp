@@ -2,6 +2,10 @@
 // languages, FEN tags, marks, the all-moves line and the UCI position.
 #include "rebeng/game_text.h"
 
+#include "chess/moveentry.h"
+
+#include <random>
+
 #include <gtest/gtest.h>
 
 namespace quorel::rebeng {
@@ -164,6 +168,38 @@ TEST(GameTextTest, MatchSanToleratesLongFormsAndSigns) {
         {"O-O", ""},      {"Bb5", ""}};
     for (const auto& [san, uci] : rows)
         EXPECT_EQ(MatchSan(w, san, 0), uci) << san;
+}
+
+} // namespace
+} // namespace quorel::rebeng
+
+namespace quorel::rebeng {
+namespace {
+
+// The walker's own move list (fast, used for every move read) gives exactly
+// the moves the chess core's rules accept, along random games from several
+// starts (castling, en passant and promotion among them).
+TEST(GameWalkerTest, LegalMovesAgreeWithTheChessCore) {
+    const std::vector<std::string> starts = {
+        "", "r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQkq -", "4k3/8/8/3pP3/8/8/8/4K3 w - d6",
+        "r3k3/1P6/8/8/8/8/6p1/4K2R b Kq -", "4k3/8/8/8/8/8/8/R3K2R b KQ -"};
+    std::mt19937 rng(7);
+    int compared = 0;
+    for (const std::string& start : starts) {
+        GameWalker w;
+        if (!start.empty()) {
+            ASSERT_TRUE(w.SetUp(start)) << start;
+        }
+        for (int ply = 0; ply < 60; ++ply) {
+            std::vector<std::string> mine = w.LegalMoves();
+            ASSERT_EQ(mine, chess::LegalMoves(w.Record(), w.Position()))
+                << start << " after " << ply << " plies: " << w.Position().GetEPDString();
+            ++compared;
+            if (mine.empty()) break;
+            ASSERT_TRUE(w.Play(mine[rng() % mine.size()]));
+        }
+    }
+    EXPECT_GT(compared, 200);
 }
 
 } // namespace
