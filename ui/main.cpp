@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScreen>
 #include <QSplashScreen>
 #include <QTimer>
 #include <cstdio>
@@ -83,7 +84,13 @@ int main(int argc, char** argv) {
     // 6. Title, then the message loop (the frame's first activation reopens
     // the games of the last exit).
     QApplication::setApplicationDisplayName(QLatin1String(quorel::kApplicationTitle));
-    frame.show();
+    if (session.Settings().BeginMaximized) {
+        // Without a window manager "maximized" means nothing: take the screen.
+        if (QScreen* screen = frame.screen()) frame.setGeometry(screen->availableGeometry());
+        frame.showMaximized();
+    } else {
+        frame.show();
+    }
     splash.finish(&frame);
 
     // Start-up measurement for the bench script: report and leave once the

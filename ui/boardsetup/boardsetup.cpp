@@ -89,15 +89,12 @@ QChar LetterOfPiece(int piece) {
 // Splits off the field up to the first blank; rest gets what follows it
 // (empty when the text has no blank: the text then ends after this field).
 QString Field(const QString& text, QString& rest, bool& more) {
+    // text and rest may be the same string: take the field first.
     const int blank = text.indexOf(QLatin1Char(' '));
-    if (blank < 0) {
-        rest.clear();
-        more = false;
-        return text;
-    }
-    rest = text.mid(blank + 1);
-    more = true;
-    return text.left(blank);
+    const QString field = blank < 0 ? text : text.left(blank);
+    more = blank >= 0;
+    rest = more ? text.mid(blank + 1) : QString();
+    return field;
 }
 
 QIcon PieceIcon(int piece) {

@@ -74,6 +74,10 @@ struct TDialogHooks {
     // PGN game picker on a file: converts the chosen game into out.
     std::function<bool(QWidget* parent, const QString& pgnFile, chess::TGameRecord& out)>
         pickPgnGame;
+    // The PGN file the game window's import from a file shows (the picker's
+    // last file, or one chosen by the player); "" = cancelled. Unset: the
+    // game window asks with a file dialog.
+    std::function<QString(QWidget* parent)> choosePgnFile;
     // Address-book entry look-up by e-mail address (Bio page).
     std::function<std::optional<TBioData>(const QString& email)> findBio;
     // Entry editor: edits the entry of email (add = a new entry with name

@@ -325,6 +325,13 @@ QWidget* TForm2::BuildMainPage() {
     pg->addWidget(Label(players, "LabelAddress", "E-mail address"), 0, 2);
     pg->addWidget(Label(players, "LabelElo", "Elo"), 0, 3);
     pg->addWidget(Label(players, "LabelCountry", "Country"), 0, 4, 1, 2);
+    // Without the address book the rows are named by labels instead.
+    auto* rowWhite = Label(players, "LabelWhite", "White");
+    auto* rowBlack = Label(players, "LabelBlack", "Black");
+    rowWhite->setVisible(!DialogHooks().pickAddress);
+    rowBlack->setVisible(!DialogHooks().pickAddress);
+    pg->addWidget(rowWhite, 1, 0);
+    pg->addWidget(rowBlack, 2, 0);
     pg->addWidget(findAddress1_, 1, 0);
     pg->addWidget(editWhite_, 1, 1);
     pg->addWidget(editWhiteAddress_, 1, 2);

@@ -1,0 +1,129 @@
+// The board view: geometry with both orientations, drops and promotion
+// codes, square styles and the exported picture.
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "ui/boardview/chessdiagram.h"
+#include "uitest_util.h"
+
+using namespace quorel;
+using quorel::ui::TChessDiagram;
+using quorel::ui::TChessDiagram2D;
+
+TEST(BoardView, SquareAtPointFollowsOrientation) {
+    TChessDiagram2D board;
+    struct Row {
+        bool whiteAtBottom;
+        QPoint point;
+        int square;
+    } rows[] = {
+        {true, {1, 1}, 70},    // top-left is a8 with White at the bottom
+        {true, {303, 303}, 7}, // bottom-right is h1
+        {true, {38 * 4 + 5, 38 * 4 + 5}, 34},
+        {false, {1, 1}, 7}, // top-left is h1 with Black at the bottom
+        {false, {303, 303}, 70},
+        {true, {-1, 5}, -1}, // off the board
+        {true, {304, 5}, -1},
+    };
+    for (const Row& r : rows) {
+        board.SetWhiteIsAtBottom(r.whiteAtBottom);
+        EXPECT_EQ(board.SquareAtPoint(r.point), r.square)
+            << r.point.x() << "," << r.point.y() << " white at bottom " << r.whiteAtBottom;
+        if (r.square >= 0) {
+            EXPECT_EQ(board.SquareAtPoint(board.SquareOrigin(r.square)), r.square);
+        }
+    }
+}
+
+TEST(BoardView, DropGivesTargetAndPromotionCode) {
+    struct Row {
+        const char* epd;
+        int from, to, promotionChoice;
+        int expectedTarget, expectedPromotion;
+    } rows[] = {
+        {"k7/6P1/8/8/8/8/8/K7 w - -", 66, 76, 5, 76, 5}, // g7-g8: queen by default
+        {"k7/6P1/8/8/8/8/8/K7 w - -", 66, 76, 2, 76, 2}, // another choice set
+        {"k7/8/8/8/8/8/1p6/K7 b - -", 11, 1, 5, 1, 11},  // b2-b1 for Black: code + 6
+        {"k7/8/8/8/8/8/4P3/K7 w - -", 14, 24, 5, 24, 0}, // no promotion
+    };
+    for (const Row& r : rows) {
+        TChessDiagram2D board;
+        chess::TChessPosition pos;
+        chess::TBoardRecord b{};
+        ASSERT_TRUE(pos.MakeBoardFromEPD(r.epd, b));
+        board.ShowPosition(pos);
+        board.SetPromotionChoice(r.promotionChoice);
+        int gotFrom = -2, gotTo = -2;
+        QObject::connect(&board, &TChessDiagram::OnMouseUp, [&](int f, int t, Qt::MouseButton) {
+            gotFrom = f;
+            gotTo = t;
+        });
+        uitest::Drag(&board, r.from, r.to);
+        EXPECT_EQ(gotFrom, r.from) << r.epd;
+        EXPECT_EQ(gotTo, r.expectedTarget) << r.epd;
+        EXPECT_EQ(board.LastPromotion(), r.expectedPromotion) << r.epd;
+        EXPECT_FALSE(board.Dragging());
+    }
+}
+
+TEST(BoardView, ExportedPictureShowsSquaresAndPieces) {
+    TChessDiagram2D board;
+    board.SetColors(QColor(240, 220, 180), QColor(90, 60, 30));
+    board.ShowPosition(chess::TChessPosition());
+    const QImage img = board.GetBitmap();
+    ASSERT_EQ(img.size(), QSize(304, 304));
+    // a3 (dark, empty) and b3 (light, empty): the colours of the settings.
+    EXPECT_EQ(img.pixelColor(5, 5 * 38 + 5), QColor(90, 60, 30));
+    EXPECT_EQ(img.pixelColor(38 + 5, 5 * 38 + 5), QColor(240, 220, 180));
+    // The king on e1 leaves dark outline pixels in the middle of its square.
+    int dark = 0;
+    for (int y = 7 * 38; y < 8 * 38; ++y)
+        for (int x = 4 * 38; x < 5 * 38; ++x)
+            if (qGray(img.pixel(x, y)) < 40) ++dark;
+    EXPECT_GT(dark, 60);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("d.BMP"));
+    ASSERT_TRUE(board.SaveDiagramToFile(path));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("BM"));
+    EXPECT_EQ(QImage::fromData(bytes, "BMP").size(), QSize(304, 304));
+}
+
+TEST(BoardView, BitmapSquaresReplaceColoursAndBack) {
+    QTemporaryDir dir;
+    QImage light(8, 8, QImage::Format_RGB32), dark(8, 8, QImage::Format_RGB32);
+    light.fill(QColor(200, 0, 0));
+    dark.fill(QColor(0, 0, 200));
+    const QString lf = dir.filePath(QStringLiteral("l.bmp")),
+                  df = dir.filePath(QStringLiteral("d.bmp"));
+    ASSERT_TRUE(light.save(lf) && dark.save(df));
+    TChessDiagram2D board;
+    board.SetColors(Qt::white, Qt::gray);
+    board.SetBitmaps(lf, df);
+    board.SetUseBitmaps(true);
+    QImage img = board.GetBitmap();
+    EXPECT_EQ(img.pixelColor(5, 5 * 38 + 5), QColor(0, 0, 200));      // a3 dark
+    EXPECT_EQ(img.pixelColor(38 + 5, 5 * 38 + 5), QColor(200, 0, 0)); // b3 light
+    board.SetUseBitmaps(false);
+    img = board.GetBitmap();
+    EXPECT_EQ(img.pixelColor(5, 5 * 38 + 5), QColor(Qt::gray));
+}
+
+TEST(BoardView, MarksAreDrawnUnderThePiece) {
+    TChessDiagram2D board;
+    board.SetColors(Qt::white, Qt::gray);
+    board.ShowPosition(chess::TChessPosition());
+    board.MarkSquare(24, 0, 1);
+    board.MarkSquare(34, 0, 2);
+    EXPECT_EQ(board.MarkAt(24), 1);
+    EXPECT_EQ(board.MarkAt(34), 2);
+    const QImage img = board.GetBitmap();
+    EXPECT_NE(img.pixelColor(4 * 38 + 19, 5 * 38 + 19), QColor(Qt::gray)); // e3 is marked
+    board.Redraw();
+    EXPECT_EQ(board.MarkAt(24), 0);
+}
