@@ -1324,9 +1324,11 @@ void TForm2::ImportFromClipboard() {
 
 void TForm2::ImportFromPgnFile() {
     if (!DialogHooks().pickPgnGame) return;
-    const QString file =
-        QFileDialog::getOpenFileName(this, Msg(QStringLiteral("@ImportPGNTitle")),
-                                     AppContext().programFolder, Msg(QStringLiteral("@PGNFilter")));
+    const QString file = DialogHooks().choosePgnFile
+                             ? DialogHooks().choosePgnFile(this)
+                             : QFileDialog::getOpenFileName(
+                                   this, Msg(QStringLiteral("@ImportPGNTitle")),
+                                   AppContext().programFolder, Msg(QStringLiteral("@PGNFilter")));
     if (file.isEmpty()) return;
     TGameRecord picked;
     if (DialogHooks().pickPgnGame(this, file, picked)) ImportPickedGame(picked);
