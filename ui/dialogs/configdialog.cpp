@@ -1,0 +1,374 @@
+#include "ui/dialogs/configdialog.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "shell/startup.h"
+#include "ui/common/appcontext.h"
+#include "ui/common/langapply.h"
+#include "ui/common/msgbox.h"
+#include "ui/dialogs/addressdialog.h"
+#include "ui/dialogs/dlgutil.h"
+
+namespace quorel::ui {
+
+QColor ColourFromSetting(int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
+}
+
+int32_t SettingFromColour(const QColor& c) {
+    return int32_t(uint32_t(c.red()) | (uint32_t(c.green()) << 8) | (uint32_t(c.blue()) << 16));
+}
+
+namespace {
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    return e;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QWidget* buddy) {
+    auto* l = new QLabel(QString::fromLatin1(text), parent);
+    l->setObjectName(QLatin1String(name));
+    l->setBuddy(buddy);
+    return l;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* text) {
+    auto* b = new QPushButton(QString::fromLatin1(text), parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+// An edit with a browse button beside it.
+QHBoxLayout* WithButton(QLineEdit* edit, QPushButton* button) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(edit, 1);
+    row->addWidget(button);
+    return row;
+}
+
+QString Str(const std::string& s) {
+    return QU(s);
+}
+
+} // namespace
+
+TConfigDialog::TConfigDialog(TShellSession& session, QWidget* parent)
+    : QDialog(parent), session_(session) {
+    setObjectName(QStringLiteral("TConfigDialog"));
+    setWindowTitle(QStringLiteral("Configuration"));
+
+    // --- the player and the mail servers
+    auto* player = new QGroupBox(QStringLiteral("Player and mail"), this);
+    player->setObjectName(QStringLiteral("PlayerGroup"));
+    userName_ = MakeEdit(player, "EditUserName");
+    email_ = MakeEdit(player, "EditEmail");
+    smtp_ = MakeEdit(player, "EditSMTP");
+    pop3_ = MakeEdit(player, "EditPOP3");
+    pop3User_ = MakeEdit(player, "EditPOP3User");
+    password_ = MakeEdit(player, "EditPassword");
+    password_->setEchoMode(QLineEdit::Password);
+    password_->setMaxLength(255);
+    country_ = MakeEdit(player, "EditCountry");
+    country_->setMaxLength(3);
+    country_->setMaximumWidth(fontMetrics().averageCharWidth() * 8);
+    QPushButton* countryButton = MakeButton(player, "CountryButton", "C&ountries...");
+    auto* form1 = new QFormLayout(player);
+    form1->addRow(MakeLabel(player, "LabelUserName", "&User Name:", userName_), userName_);
+    form1->addRow(MakeLabel(player, "LabelEmail", "&Email address:", email_), email_);
+    form1->addRow(MakeLabel(player, "LabelSMTP", "&SMTP server:", smtp_), smtp_);
+    form1->addRow(MakeLabel(player, "LabelPOP3", "&POP3 Server:", pop3_), pop3_);
+    form1->addRow(MakeLabel(player, "LabelPOP3User", "POP3 User &Name:", pop3User_), pop3User_);
+    form1->addRow(MakeLabel(player, "LabelPassword", "POP3 Pass&word:", password_), password_);
+    auto* countryRow = new QHBoxLayout;
+    countryRow->addWidget(country_);
+    countryRow->addWidget(countryButton);
+    countryRow->addStretch(1);
+    form1->addRow(MakeLabel(player, "LabelCountry", "Countr&y:", country_), countryRow);
+
+    // --- documents, programs, language, options
+    auto* other = new QGroupBox(QStringLiteral("Files and options"), this);
+    other->setObjectName(QStringLiteral("OptionsGroup"));
+    signature_ = MakeEdit(other, "EditSignature");
+    QPushButton* signatureButton = MakeButton(other, "SignatureButton", "...");
+    iecg_ = MakeEdit(other, "EditIECG");
+    pegasus_ = MakeEdit(other, "EditPegasus");
+    QPushButton* pegasusButton = MakeButton(other, "PegasusButton", "...");
+    language_ = new QComboBox(other);
+    language_->setObjectName(QStringLiteral("LanguageGroup"));
+    language_->addItems({QStringLiteral("English"), QStringLiteral("Spanish"),
+                         QStringLiteral("German"), QStringLiteral("Italian"),
+                         QStringLiteral("French"), QStringLiteral("Catalan"),
+                         QStringLiteral("Portuguese")});
+    coordinates_ = new QCheckBox(QStringLiteral("Display coordinates"), other);
+    coordinates_->setObjectName(QStringLiteral("CheckCoordinates"));
+    colouredButtons_ = new QCheckBox(QStringLiteral("Coloured buttons"), other);
+    colouredButtons_->setObjectName(QStringLiteral("CheckColouredButtons"));
+    auto* form2 = new QFormLayout(other);
+    form2->addRow(MakeLabel(other, "LabelSignature", "Signature &File:", signature_),
+                  WithButton(signature_, signatureButton));
+    form2->addRow(MakeLabel(other, "LabelIECG", "&IECG Key (optional):", iecg_), iecg_);
+    form2->addRow(MakeLabel(other, "LabelPegasus", "PEGASUS &MAIL path (optional):", pegasus_),
+                  WithButton(pegasus_, pegasusButton));
+    form2->addRow(MakeLabel(other, "LabelLanguage", "&Language:", language_), language_);
+    form2->addRow(coordinates_);
+    form2->addRow(colouredButtons_);
+
+    // --- squares
+    auto* squares = new QGroupBox(QStringLiteral("Squares"), this);
+    squares->setObjectName(QStringLiteral("SquaresGroup"));
+    useColors_ = new QRadioButton(QStringLiteral("Use colors"), squares);
+    useColors_->setObjectName(QStringLiteral("UseColorsButton"));
+    useBitmaps_ = new QRadioButton(QStringLiteral("Use bitmaps"), squares);
+    useBitmaps_->setObjectName(QStringLiteral("UseBitmapsButton"));
+    const char* colourNames[3] = {"LightColorButton", "DarkColorButton", "BackgroundColorButton"};
+    const char* colourTexts[3] = {"&Light squares...", "&Dark squares...", "&Background..."};
+    for (int i = 0; i < 3; ++i) {
+        colourButtons_[i] = MakeButton(squares, colourNames[i], colourTexts[i]);
+        connect(colourButtons_[i], &QPushButton::clicked, this, [this, i] { ChooseColour(i); });
+    }
+    lightBitmap_ = MakeEdit(squares, "EditLightBitmap");
+    darkBitmap_ = MakeEdit(squares, "EditDarkBitmap");
+    lightBitmapButton_ = MakeButton(squares, "LightBitmapButton", "...");
+    darkBitmapButton_ = MakeButton(squares, "DarkBitmapButton", "...");
+    auto* grid = new QGridLayout(squares);
+    grid->addWidget(useColors_, 0, 0);
+    auto* colourRow = new QHBoxLayout;
+    for (QPushButton* b : colourButtons_)
+        colourRow->addWidget(b);
+    colourRow->addStretch(1);
+    grid->addLayout(colourRow, 0, 1, 1, 2);
+    grid->addWidget(useBitmaps_, 1, 0);
+    grid->addWidget(MakeLabel(squares, "LabelLightBitmap", "Light:", lightBitmap_), 1, 1);
+    grid->addLayout(WithButton(lightBitmap_, lightBitmapButton_), 1, 2);
+    grid->addWidget(MakeLabel(squares, "LabelDarkBitmap", "Dark:", darkBitmap_), 2, 1);
+    grid->addLayout(WithButton(darkBitmap_, darkBitmapButton_), 2, 2);
+    grid->setColumnStretch(2, 1);
+
+    // --- Rebel engine
+    auto* rebel = new QGroupBox(QStringLiteral("Rebel Engine"), this);
+    rebel->setObjectName(QStringLiteral("RebelGroup"));
+    enginePath_ = MakeEdit(rebel, "EditEnginePath");
+    QPushButton* engineButton = MakeButton(rebel, "EngineButton", "...");
+    hash_ = new QComboBox(rebel);
+    hash_->setObjectName(QStringLiteral("HashGroup"));
+    hash_->addItems({QStringLiteral("256 Kb"), QStringLiteral("512 Kb"), QStringLiteral("1 Mb"),
+                     QStringLiteral("2 Mb"), QStringLiteral("4 Mb"), QStringLiteral("13 Mb"),
+                     QStringLiteral("28 Mb")});
+    engine_ = new QComboBox(rebel);
+    engine_->setObjectName(QStringLiteral("EngineGroup"));
+    engine_->addItems({QStringLiteral("Rebel Decade 2.0"), QStringLiteral("Rebel 9")});
+    auto* form3 = new QFormLayout(rebel);
+    form3->addRow(MakeLabel(rebel, "LabelEnginePath", "Engine &path:", enginePath_),
+                  WithButton(enginePath_, engineButton));
+    form3->addRow(MakeLabel(rebel, "LabelHash", "&Hash table:", hash_), hash_);
+    form3->addRow(MakeLabel(rebel, "LabelEngine", "E&ngine:", engine_), engine_);
+
+    QPushButton* ok = MakeButton(this, "OKBtn", "&Ok");
+    QPushButton* cancel = MakeButton(this, "CancelBtn", "&Cancel");
+    ok->setDefault(true);
+
+    auto* columns = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    left->addWidget(player);
+    left->addWidget(squares);
+    left->addStretch(1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(other);
+    right->addWidget(rebel);
+    right->addStretch(1);
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(columns);
+    layout->addLayout(buttons);
+
+    connect(countryButton, &QPushButton::clicked, this, &TConfigDialog::CountryButtonClick);
+    connect(signatureButton, &QPushButton::clicked, this, &TConfigDialog::SignatureButtonClick);
+    connect(pegasusButton, &QPushButton::clicked, this, &TConfigDialog::PegasusButtonClick);
+    connect(engineButton, &QPushButton::clicked, this, &TConfigDialog::EngineButtonClick);
+    connect(lightBitmapButton_, &QPushButton::clicked, this, [this] { ChooseBitmap(true); });
+    connect(darkBitmapButton_, &QPushButton::clicked, this, [this] { ChooseBitmap(false); });
+    connect(useColors_, &QRadioButton::toggled, this, &TConfigDialog::UpdateSquareMode);
+    connect(ok, &QPushButton::clicked, this, &TConfigDialog::OKBtnClick);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    ApplyLanguage(this);
+    formCaption_ = windowTitle();
+    setWindowTitle(QU(session_.SettingsDialogCaption(SU(formCaption_))));
+    FormActivate();
+}
+
+QString TConfigDialog::Msg(const QString& key) const {
+    return LangText(QStringLiteral("TConfigDialog"), key);
+}
+
+void TConfigDialog::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+}
+
+void TConfigDialog::FormActivate() {
+    loaded_ = session_.ReadSettingsForDialog();
+    const TSettings& s = loaded_;
+    userName_->setText(Str(s.UserName));
+    email_->setText(Str(s.EmailAddress));
+    smtp_->setText(Str(s.SmtpServer));
+    pop3_->setText(Str(s.Pop3Server));
+    pop3User_->setText(Str(s.Pop3UserName));
+    password_->setText(Str(session_.ReadPassword()));
+    country_->setText(Str(s.UserCountry));
+    signature_->setText(Str(s.SignatureFile));
+    iecg_->setText(Str(s.IecgKey));
+    pegasus_->setText(Str(s.PegasusPath));
+    language_->setCurrentIndex(s.Language >= 0 && s.Language <= 6 ? s.Language : 0);
+    coordinates_->setChecked(s.DisplayCoordenates);
+    colouredButtons_->setChecked(s.ColouredButtons);
+    colours_[0] = ColourFromSetting(s.LightSquaresColor);
+    colours_[1] = ColourFromSetting(s.DarkSquaresColor);
+    colours_[2] = ColourFromSetting(s.BackgroundColor);
+    lightBitmap_->setText(Str(s.LightSquaresBitmap));
+    darkBitmap_->setText(Str(s.DarkSquaresBitmap));
+    (s.UseBitmapSquares ? useBitmaps_ : useColors_)->setChecked(true);
+    enginePath_->setText(Str(s.RebelEnginePath));
+    hash_->setCurrentIndex(
+        s.RebelEngineHashSize >= 0 && s.RebelEngineHashSize <= 6 ? s.RebelEngineHashSize : 0);
+    engine_->setCurrentIndex(s.RebelEngineVersion == 1 ? 1 : 0);
+    ShowColours();
+    UpdateSquareMode();
+}
+
+void TConfigDialog::ShowColours() {
+    for (int i = 0; i < 3; ++i) {
+        QPixmap swatch(18, 14);
+        swatch.fill(colours_[i]);
+        colourButtons_[i]->setIcon(QIcon(swatch));
+    }
+}
+
+void TConfigDialog::UpdateSquareMode() {
+    const bool bitmaps = useBitmaps_->isChecked();
+    colourButtons_[0]->setEnabled(!bitmaps);
+    colourButtons_[1]->setEnabled(!bitmaps);
+    for (QWidget* w : std::initializer_list<QWidget*>{lightBitmap_, darkBitmap_, lightBitmapButton_,
+                                                      darkBitmapButton_})
+        w->setEnabled(bitmaps);
+}
+
+TSettings TConfigDialog::FieldValues() const {
+    TSettings s = loaded_;
+    s.UserName = SU(userName_->text());
+    s.EmailAddress = SU(email_->text().trimmed());
+    s.SmtpServer = SU(smtp_->text().trimmed());
+    s.Pop3Server = SU(pop3_->text().trimmed());
+    s.Pop3UserName = SU(pop3User_->text());
+    s.UserCountry = SU(country_->text());
+    s.SignatureFile = SU(signature_->text());
+    s.IecgKey = SU(iecg_->text());
+    s.PegasusPath = SU(pegasus_->text());
+    s.Language = language_->currentIndex() < 0 ? 0 : language_->currentIndex();
+    s.DisplayCoordenates = coordinates_->isChecked();
+    s.ColouredButtons = colouredButtons_->isChecked();
+    s.LightSquaresColor = SettingFromColour(colours_[0]);
+    s.DarkSquaresColor = SettingFromColour(colours_[1]);
+    s.BackgroundColor = SettingFromColour(colours_[2]);
+    s.LightSquaresBitmap = SU(lightBitmap_->text());
+    s.DarkSquaresBitmap = SU(darkBitmap_->text());
+    s.UseBitmapSquares = useBitmaps_->isChecked();
+    s.RebelEnginePath = SU(enginePath_->text());
+    s.RebelEngineHashSize = hash_->currentIndex() < 0 ? 0 : hash_->currentIndex();
+    s.RebelEngineVersion = engine_->currentIndex() == 1 ? 1 : 0;
+    return s;
+}
+
+QString TConfigDialog::Password() const {
+    return password_->text();
+}
+
+void TConfigDialog::OKBtnClick() {
+    TSettings s = FieldValues();
+    if (TShellSession::EnforceHashRule(s)) {
+        Tell(this, QMessageBox::Warning, QLatin1String(kHashSizeRefusedCaption),
+             QLatin1String(kHashSizeRefusedText));
+        hash_->setCurrentIndex(0);
+    }
+    std::string error;
+    bool changed = false;
+    if (!session_.SaveDialogSettings(s, SU(password_->text()), &changed, &error)) {
+        Tell(this, QMessageBox::Critical, BoxTitle(),
+             Msg(QStringLiteral("@CannotSave")) +
+                 (error.empty() ? QString() : QStringLiteral(" : ") + QU(error)));
+        return;
+    }
+    languageChanged_ = changed;
+    if (changed)
+        Tell(this, QMessageBox::Information, BoxTitle(), Msg(QStringLiteral("@LanguageChange")));
+    accept();
+}
+
+void TConfigDialog::CountryButtonClick() {
+    TCountriesListDialog dialog(this);
+    dialog.Select(country_->text());
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QString line = dialog.Chosen();
+    if (!line.isEmpty()) country_->setText(line.left(3));
+}
+
+void TConfigDialog::SignatureButtonClick() {
+    const QString file = QFileDialog::getOpenFileName(
+        this, Msg(QStringLiteral("@SignatureTitle")),
+        signature_->text().isEmpty() ? AppContext().programFolder : signature_->text(),
+        Msg(QStringLiteral("@TextFilter")));
+    if (!file.isEmpty()) signature_->setText(file);
+}
+
+void TConfigDialog::PegasusButtonClick() {
+    const QString file = QFileDialog::getOpenFileName(
+        this, Msg(QStringLiteral("@PegasusTitle")), AppContext().programFolder,
+        Msg(QStringLiteral("@ProgramFilter")) + QStringLiteral(" (*.exe *.EXE);;* (*)"));
+    if (!file.isEmpty()) pegasus_->setText(file);
+}
+
+void TConfigDialog::EngineButtonClick() {
+    const QString file = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Diagrom: Select Rebel engine location"), AppContext().programFolder,
+        QStringLiteral("Rebel engine PIF file (*.PIF *.pif);;Rebel engine (*.EXE *.exe)"));
+    if (!file.isEmpty()) enginePath_->setText(file);
+}
+
+void TConfigDialog::ChooseColour(int which) {
+    const QColor c = QColorDialog::getColor(colours_[which], this);
+    if (!c.isValid()) return;
+    colours_[which] = c;
+    ShowColours();
+}
+
+void TConfigDialog::ChooseBitmap(bool light) {
+    QLineEdit* edit = light ? lightBitmap_ : darkBitmap_;
+    const QString file = QFileDialog::getOpenFileName(this, Msg(QStringLiteral("@BitmapTitle")),
+                                                      AppContext().programFolder,
+                                                      QStringLiteral("BMP (*.bmp *.BMP);;* (*)"));
+    if (!file.isEmpty()) edit->setText(file);
+}
+
+} // namespace quorel::ui
