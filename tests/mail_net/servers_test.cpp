@@ -304,3 +304,67 @@ TEST_F(RealServers, WrongPasswordsFailCleanly) {
     EXPECT_TRUE(Logged(logic->RemotePOP, "-ERR"));
     EXPECT_FALSE(logic->RemotePOP.Connected());
 }
+
+// qrltool over the program folder: settings file, both password files, the
+// queue, send, list-server and fetch, as a script would use them.
+TEST_F(RealServers, QrltoolQueueSendListFetch) {
+    const fs::path home = root / "home";
+    fs::create_directories(home);
+    const std::string ini = "[Setup]\r\nSMTP Server=127.0.0.1:" + env["SMTPS_PORT"] +
+                            "\r\nPOP3 Server=127.0.0.1:" + env["POP3_PORT"] +
+                            "\r\nPOP3 User Name=" + env["MAIL_USER"] +
+                            "\r\nEmail Address=ann@example.org\r\nUser Name=Ann Player\r\n"
+                            "SMTP Security=TLS\r\nPOP3 Security=STARTTLS\r\nSMTP User Name=" +
+                            env["MAIL_USER"] + "\r\nTrusted Certificate=" + env["CERT"] + "\r\n";
+    ASSERT_TRUE(quorel::AtomicWriteFile(home / "quorel.ini", ini));
+    const std::string game = RandomBytes(7777, 99);
+    ASSERT_TRUE(quorel::AtomicWriteFile(root / "Match.QRL", game));
+    ASSERT_TRUE(quorel::AtomicWriteFile(root / "body.txt", "24. Qh5\nRegards\n"));
+    const std::string tool = std::string(QUOREL_BINARY_DIR) + "/bin/qrltool";
+    const std::string pre = "QUOREL_HOME='" + home.string() + "' '" + tool + "' ";
+    auto run = [&](const std::string& args, std::string* out = nullptr,
+                   const std::string& input = "") {
+        std::string cmd = "printf '%s\\n' '" + input + "' | " + pre + args + " 2>&1";
+        FILE* p = popen(cmd.c_str(), "r");
+        std::string text;
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+            text.append(buf, n);
+        int rc = pclose(p);
+        if (out) *out = text;
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    };
+    std::string out;
+    ASSERT_EQ(run("password pop3", nullptr, env["MAIL_PASSWORD"]), 0);
+    ASSERT_EQ(run("password smtp", nullptr, env["MAIL_PASSWORD"]), 0);
+    EXPECT_EQ(fs::status(home / "quorel-smtp.pwd").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(run("mail queue --to " + env["MAIL_USER"] + "@" + env["MAIL_DOMAIN"] +
+                      " --name Opponent --subject 'Game 9' --body-file '" +
+                      (root / "body.txt").string() + "' --attach '" +
+                      (root / "Match.QRL").string() + "'",
+                  &out),
+              0)
+        << out;
+    ASSERT_EQ(run("mail send", &out), 0) << out;
+    EXPECT_NE(out.find("Sending message 1/1...\nMessage sent\n"), std::string::npos) << out;
+    ASSERT_EQ(WaitForMessages(1), 1);
+    ASSERT_EQ(run("mail list-server", &out), 0) << out;
+    EXPECT_NE(out.find("Ann Player <ann@example.org>|  Subject:   Game 9  Size: "),
+              std::string::npos)
+        << out;
+    ASSERT_EQ(run("mail fetch --delete --save-games yes", &out), 0) << out;
+    std::string saved;
+    ASSERT_TRUE(quorel::ReadWholeFile(home / "games" / "Match.QRL", saved)) << out;
+    EXPECT_TRUE(saved == game);
+    EXPECT_EQ(WaitForMessages(0), 0);
+    // The queued copy went to Sent Mail, the received one to New Mail.
+    ASSERT_EQ(run("mail send", &out), 0);
+    EXPECT_NE(out.find("There is no mail in delivery queue"), std::string::npos);
+    // A queue that cannot go out gives a failing exit code.
+    ASSERT_EQ(run("mail queue --to refused@" + env["MAIL_DOMAIN"] + " --subject x --body-file '" +
+                  (root / "body.txt").string() + "'"),
+              0);
+    EXPECT_EQ(run("mail send", &out), 1) << out;
+}
