@@ -39,7 +39,11 @@ int main(int argc, char** argv) {
 
     // 1. One setup at a time: a second start brings the first to the front.
     TSingleInstance single(kSetupTitle);
-    if (single.Acquire() == TSingleInstance::TState::OtherRaised) return 0;
+    if (single.Acquire() == TSingleInstance::TState::OtherRaised) {
+        // An unattended run must not look like a finished installation.
+        if (unattended) std::fprintf(stderr, "Setup: %s is already running\n", kSetupTitle);
+        return unattended ? 1 : 0;
+    }
 
     // 2.-4. The setup list beside this program.
     std::string source = ExecutableFolder();

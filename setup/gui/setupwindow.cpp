@@ -72,8 +72,23 @@ TGroupWindow::TGroupWindow(const std::vector<std::string>& groups, const QString
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(list_, &QListWidget::itemClicked, this, &TGroupWindow::GroupClicked);
 
+    auto* listLabel = new QLabel("Existing groups:", this);
+    listLabel->setObjectName("GroupListLabel");
+    listLabel->setBuddy(list_);
+    auto* editLabel = new QLabel("Group name:", this);
+    editLabel->setObjectName("GroupEditLabel");
+    editLabel->setBuddy(edit_);
+    // Nothing looks chosen in the list until the user clicks: the field holds
+    // the group that will be used.
+    list_->setCurrentRow(-1);
+    list_->setFocusPolicy(Qt::ClickFocus);
+    edit_->setFocus();
+    edit_->selectAll();
+
     auto* lay = new QVBoxLayout(this);
+    lay->addWidget(listLabel);
     lay->addWidget(list_);
+    lay->addWidget(editLabel);
     lay->addWidget(edit_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -109,7 +124,7 @@ TSetupWindow::TSetupWindow(TSetupList list, QString sourceFolder, bool debug, bo
 
     folder_ = new QLineEdit(Q(DefaultTargetFolder(list_, HomeFolder())), this);
     folder_->setObjectName("EditFolder");
-    folder_->setMinimumWidth(360);
+    folder_->setMinimumWidth(420);
     auto* browse = new QToolButton(this);
     browse->setObjectName("BrowseBtn");
     browse->setText("...");

@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -131,6 +132,35 @@ TEST_F(Window, TitlesAndFolderField) {
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(seen.size(), 2u);
     EXPECT_TRUE(answers.unexpected.empty());
+}
+
+TEST_F(Window, FolderPickerStartsAtHomeAndCanCreateFolders) {
+    fs::create_directories(root / "home/Existing");
+    TSetupWindow w(list, QString::fromStdString(src), false, false);
+    w.show();
+    struct Row {
+        std::string field, start;
+    };
+    const Row rows[] = {{root / "home/Quorel", root / "home"}, // does not exist yet
+                        {root / "home/Existing", root / "home/Existing"}};
+    for (const Row& r : rows) {
+        w.SetFolder(QString::fromStdString(r.field));
+        std::string started;
+        bool canCreate = false;
+        ModalAnswerer answers({[&](QWidget* m) {
+            auto* dlg = qobject_cast<QFileDialog*>(m);
+            ASSERT_NE(dlg, nullptr);
+            started = dlg->directory().absolutePath().toStdString();
+            auto* create = dlg->findChild<QAbstractButton*>("newFolderButton");
+            canCreate = create && create->isVisible() && create->isEnabled();
+            QTimer::singleShot(0, dlg, &QDialog::reject);
+        }});
+        w.findChild<QAbstractButton*>("BrowseBtn")->click();
+        EXPECT_EQ(started, r.start) << r.field;
+        EXPECT_TRUE(canCreate);
+        EXPECT_EQ(w.Folder().toStdString(), r.field); // cancelled: field unchanged
+    }
+    w.hide();
 }
 
 TEST_F(Window, InstallThroughTheGroupWindow) {
