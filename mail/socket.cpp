@@ -695,14 +695,25 @@ std::string TagSocket::ReceiveLine() {
 void TagSocket::SendStream(std::string_view data, size_t blockSize) {
     RequireConnection();
     AddLog("Suppressing the message body");
-    size_t pos = 0;
+    // Blocks of blockSize bytes, each followed by its progress event. The
+    // blocks go to the transport in runs of up to 16 KB (one write, one TLS
+    // record) and the events of a run follow once the whole run is sent.
+    constexpr size_t kRun = 16384;
+    size_t pos = 0, sent = 0;
+    std::vector<size_t> ends;
     while (pos < data.size()) {
-        size_t n = std::min(blockSize, data.size() - pos);
-        SendAll(data.substr(pos, n));
-        pos += n;
-        if (OnProgress) {
-            int perc = int((pos * 100 + data.size() / 2) / data.size());
-            OnProgress(perc, uint32_t(pos));
+        pos += std::min(blockSize, data.size() - pos);
+        ends.push_back(pos);
+        if (pos - sent + blockSize > kRun || pos == data.size()) {
+            SendAll(data.substr(sent, pos - sent));
+            sent = pos;
+            if (OnProgress) {
+                for (size_t end : ends) {
+                    int perc = int((end * 100 + data.size() / 2) / data.size());
+                    OnProgress(perc, uint32_t(end));
+                }
+            }
+            ends.clear();
         }
     }
     if (OnProgress) OnProgress(0, 0);

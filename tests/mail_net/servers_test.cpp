@@ -7,13 +7,18 @@
 #include "platform/files.h"
 #include "shell/lang/multilang.h"
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <netinet/in.h>
+#include <openssl/ssl.h>
 #include <random>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace quorel::mail;
 namespace fs = std::filesystem;
@@ -367,4 +372,40 @@ TEST_F(RealServers, QrltoolQueueSendListFetch) {
                   (root / "body.txt").string() + "'"),
               0);
     EXPECT_EQ(run("mail send", &out), 1) << out;
+}
+
+// A certificate that is trusted but names another host is refused: the host
+// name (here the IP address) is checked, not only the signature.
+TEST_F(RealServers, TrustedCertificateForAnotherHostIsRefused) {
+    SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
+    ASSERT_EQ(SSL_CTX_use_certificate_file(ctx, env["OTHER_CERT"].c_str(), SSL_FILETYPE_PEM), 1);
+    ASSERT_EQ(SSL_CTX_use_PrivateKey_file(ctx, env["OTHER_KEY"].c_str(), SSL_FILETYPE_PEM), 1);
+    int lfd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(lfd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+    ::listen(lfd, 1);
+    socklen_t len = sizeof sa;
+    getsockname(lfd, reinterpret_cast<sockaddr*>(&sa), &len);
+    std::thread server([&] {
+        int fd = ::accept(lfd, nullptr, nullptr);
+        if (fd < 0) return;
+        SSL* ssl = SSL_new(ctx);
+        SSL_set_fd(ssl, fd);
+        if (SSL_accept(ssl) == 1) SSL_write(ssl, "+OK ready\r\n", 11);
+        SSL_free(ssl);
+        ::close(fd);
+    });
+    logic->Config.TrustedCertificate = env["OTHER_CERT"];
+    logic->Config.Pop3Security = TMailSecurity::Tls;
+    logic->Config.Pop3Server = "127.0.0.1:" + std::to_string(ntohs(sa.sin_port));
+    EXPECT_FALSE(logic->UpdateButtonClick());
+    server.join();
+    ::close(lfd);
+    SSL_CTX_free(ctx);
+    EXPECT_TRUE(Has("POP3 ERROR: TLS certificate not accepted: IP address mismatch (127.0.0.1)"))
+        << Log();
+    const auto& log = logic->RemotePOP.Log();
+    EXPECT_EQ(std::find(log.begin(), log.end(), "+OK ready"), log.end());
 }
