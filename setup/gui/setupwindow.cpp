@@ -2,6 +2,7 @@
 
 #include "setup/folders.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QDir>
 #include <QEventLoop>
@@ -162,7 +163,6 @@ TSetupWindow::TSetupWindow(TSetupList list, QString sourceFolder, bool debug, bo
     lay->addLayout(buttons);
 
     progress_ = new TProgressWindow(this);
-    progress_->setWindowFlag(Qt::Window);
 }
 
 QString TSetupWindow::Folder() const {
@@ -173,11 +173,19 @@ void TSetupWindow::SetFolder(const QString& folder) {
 }
 
 TInstallResult TSetupWindow::Install() {
-    install_->setEnabled(false);
+    // While the steps run the window only shows them: no second Install,
+    // no closing half way.
+    busy_ = true;
+    for (QWidget* c : findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly))
+        c->setEnabled(false);
+    folder_->setEnabled(false);
     TDesktopMenu menu;
     TInstaller installer(list_, S(source_), *this, &menu, debug_);
     TInstallResult r = installer.Install(S(folder_->text()));
-    install_->setEnabled(true);
+    for (QWidget* c : findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly))
+        c->setEnabled(true);
+    folder_->setEnabled(true);
+    busy_ = false;
     if (r != TInstallResult::Refused) {
         ran_ = true;
         close();
@@ -245,7 +253,7 @@ void TSetupWindow::Wait(int ms) {
 }
 
 void TSetupWindow::closeEvent(QCloseEvent* event) {
-    if (!ran_ && !Ask("Abort setup ?")) {
+    if (busy_ || (!ran_ && !Ask("Abort setup ?"))) {
         event->ignore();
         return;
     }

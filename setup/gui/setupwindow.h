@@ -76,7 +76,8 @@ class TSetupWindow : public QWidget, public TSetupUi {
     TSetupList list_;
     QString source_;
     bool debug_, unattended_;
-    bool ran_ = false; // the installation has run: close without asking
+    bool ran_ = false;  // the installation has run: close without asking
+    bool busy_ = false; // the installation is running: closing waits
     QLineEdit* folder_;
     QPushButton* install_;
     TProgressWindow* progress_;

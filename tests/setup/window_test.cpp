@@ -177,6 +177,9 @@ TEST_F(Window, InstallThroughTheGroupWindow) {
             auto* lw = m->findChild<QListWidget*>("GroupList");
             ASSERT_TRUE(edit && lw);
             EXPECT_EQ(edit->text(), "Quorel"); // the default group
+            // While installing, the window neither closes nor asks.
+            EXPECT_FALSE(w.close());
+            EXPECT_FALSE(w.findChild<QPushButton*>("CancelBtn")->isEnabled());
             for (int i = 0; i < lw->count(); ++i)
                 groups.push_back(lw->item(i)->text().toStdString());
             Shot("setup-group.png");
