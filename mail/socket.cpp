@@ -366,7 +366,10 @@ void TagSocket::SocketFailureText(const std::string& text, int code) {
     errorCode_ = code;
     std::string msg = text;
     if (OnError) OnError(msg);
-    if (code == 10054 || code == 0) Close();
+    // A reset line, a failed TLS negotiation and a connection that never
+    // came about leave nothing to talk to: the socket is closed, so that a
+    // later Disconnect does not talk into it and Connect starts afresh.
+    if (code == 10054 || code == 0 || connecting_) Close();
     throw ESocketError(msg, code);
 }
 
@@ -447,7 +450,7 @@ void TagSocket::Open() {
     if (OnOpen) OnOpen();
     if (Server.empty()) PropertyFailure(57002);
     CheckOpenProperties();
-    cancelled_ = timedOut_ = closedByPeer_ = errorOccurred_ = false;
+    cancelled_ = timedOut_ = closedByPeer_ = errorOccurred_ = connecting_ = false;
     errorCode_ = 0;
     lastReply_.clear();
     rbuf_.clear();
@@ -519,6 +522,7 @@ void TagSocket::TcpConnect() {
     sa.sin_family = AF_INET;
     sa.sin_port = htons(port_);
     sa.sin_addr.s_addr = address_;
+    connecting_ = true;
     if (::connect(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
         if (errno != EINPROGRESS) SocketFailure(WinsockCodeFromErrno(errno));
         WaitFor(POLLOUT, NewDeadline());
@@ -527,6 +531,7 @@ void TagSocket::TcpConnect() {
         getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len);
         if (err != 0) SocketFailure(WinsockCodeFromErrno(err));
     }
+    connecting_ = false;
     if (Security == TMailSecurity::Tls) StartTls();
 }
 

@@ -196,6 +196,7 @@ class TagSocket {
     uint32_t address_ = 0; // network order
     uint16_t port_ = 0;
     bool cancelled_ = false, timedOut_ = false, closedByPeer_ = false, errorOccurred_ = false;
+    bool connecting_ = false; // between Open's socket and the end of the TCP connect
     int errorCode_ = 0;
     std::string lastReply_;
     std::vector<std::string> log_;

@@ -391,3 +391,35 @@ TEST(LanguageTable, EveryKeyOfTheLogicHasSevenTexts) {
     EXPECT_EQ(lang.TextIn("@ErrorTransferring", 0), "Error during transfer, aborting... ");
     EXPECT_EQ(lang.TextIn("@Backup", 0), "Creating backup of existing file : ");
 }
+
+TEST(ConnectionList, RefusedConnectionIsReportedOnceAndRecovers) {
+    Fixture f("list_refused");
+    uint16_t port;
+    {
+        FakeServer probe(FakeServer::Script{});
+        port = probe.Port();
+    }
+    const std::string s = "127.0.0.1:" + std::to_string(port);
+    f.logic->Config.Pop3Server = s;
+    EXPECT_FALSE(f.logic->UpdateButtonClick());
+    EXPECT_EQ(
+        f.logic->InfoLog,
+        (std::vector<std::string>{"", "** RETRIEVING", "", "Connecting with POP3 server " + s,
+                                  "POP3 ERROR: [10061] Connection refused", "Closing connection...",
+                                  "Connection closed", "Clearing remote information",
+                                  "Updating remote information...", "0 messages listed"}));
+    EXPECT_TRUE(f.logic->ControlsEnabled);
+    // The queue against a refusing SMTP server stays as it is.
+    f.Queue("one", true);
+    f.logic->InfoLog.clear();
+    f.logic->Config.SmtpServer = s;
+    EXPECT_FALSE(f.logic->SendButtonClick());
+    EXPECT_EQ(
+        f.logic->InfoLog,
+        (std::vector<std::string>{"", "** SENDING", "", "Connecting with SMTP server " + s + "...",
+                                  "SMTP ERROR: [10061] Connection refused", "Closing connection...",
+                                  "Connection closed"}));
+    TMailIndexRecord r;
+    ASSERT_TRUE(f.store.ReadRecord(1, r));
+    EXPECT_EQ(r.Folder, kFolderQueued);
+}
