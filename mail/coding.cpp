@@ -3,6 +3,7 @@
 #include "mail/charset.h"
 #include "mail/message.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -59,9 +60,13 @@ inline char* EncodeGroups(const unsigned char* s, size_t groups, char* o) {
     const uint16_t* p = Pairs().pair.data();
     // Two groups (6 source bytes → 8 characters) per step where possible.
     size_t g = 0;
-    for (; g + 2 <= groups; g += 2, s += 6, o += 8) {
-        const uint32_t v1 = (uint32_t(s[0]) << 16) | (uint32_t(s[1]) << 8) | s[2];
-        const uint32_t v2 = (uint32_t(s[3]) << 16) | (uint32_t(s[4]) << 8) | s[5];
+    for (; g + 3 <= groups; g += 2, s += 6, o += 8) {
+        // One 8-byte load covers both groups (the next group's bytes exist).
+        uint64_t x;
+        std::memcpy(&x, s, 8);
+        x = __builtin_bswap64(x);
+        const uint32_t v1 = uint32_t(x >> 40) & 0xFFFFFF;
+        const uint32_t v2 = uint32_t(x >> 16) & 0xFFFFFF;
         const uint64_t w = uint64_t(p[v1 >> 12]) | (uint64_t(p[v1 & 0xFFF]) << 16) |
                            (uint64_t(p[v2 >> 12]) << 32) | (uint64_t(p[v2 & 0xFFF]) << 48);
         std::memcpy(o, &w, 8); // little-endian host: characters in order
@@ -109,19 +114,30 @@ std::string Base64Encode(std::string_view data) {
     const size_t fullLines = n / 57, rest = n % 57;
     size_t size = fullLines * 78;
     if (rest) size += (rest + 2) / 3 * 4 + 2;
-    std::string out(size, '\0');
-    char* o = out.data();
+    // Lines are coded into a small buffer that stays in the cache and
+    // appended to reserved space: the output is written to memory once.
+    std::string out;
+    out.reserve(size);
+    constexpr size_t kBatch = 16;
+    char buf[kBatch * 78];
     auto s = reinterpret_cast<const unsigned char*>(data.data());
-    for (size_t l = 0; l < fullLines; ++l, s += 57) {
-        o = EncodeGroups(s, 19, o);
-        *o++ = '\r';
-        *o++ = '\n';
+    for (size_t l = 0; l < fullLines;) {
+        const size_t batch = std::min(kBatch, fullLines - l);
+        char* o = buf;
+        for (size_t k = 0; k < batch; ++k, s += 57) {
+            o = EncodeGroups(s, 19, o);
+            *o++ = '\r';
+            *o++ = '\n';
+        }
+        out.append(buf, size_t(o - buf));
+        l += batch;
     }
     if (rest) {
-        o = EncodeGroups(s, rest / 3, o);
+        char* o = EncodeGroups(s, rest / 3, buf);
         o = EncodeTail(s + rest / 3 * 3, rest % 3, o);
         *o++ = '\r';
         *o++ = '\n';
+        out.append(buf, size_t(o - buf));
     }
     return out;
 }

@@ -627,8 +627,10 @@ std::vector<std::string> TMailStore::RebuildIndex(const TRebuildCallbacks& cb) {
                 r.Date = FileDate(path);
                 r.Folder = kFolderUnfiled;
                 applyExtension(path, r);
-                long n = AppendRecord(r);
-                if (n > 0) byName.emplace(AsciiUpper(r.FileName), n);
+                // The files exist already: one flush at the end suffices.
+                index_.Clear();
+                r.ToBytes(index_.Buffer());
+                if (index_.Append()) byName.emplace(AsciiUpper(r.FileName), index_.Count());
             }
         }
         if (cb.Progress) cb.Progress(++done, total);

@@ -34,7 +34,7 @@ for t in decoder headers; do
   mkdir -p "$corpus" "$out/findings_$t"
   echo "== fuzz_$t for ${secs}s"
   (cd "$out/findings_$t" &&
-   "$out/fuzz_$t" -max_total_time="$secs" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+   "$out/fuzz_$t" -max_total_time="$secs" -max_len="${FUZZ_MAX_LEN:-16384}" -timeout=10 -rss_limit_mb=2048 \
        -print_final_stats=1 "$corpus" "$seeds") || status=1
   for f in "$out/findings_$t"/crash-* "$out/findings_$t"/timeout-* "$out/findings_$t"/oom-*; do
     [ -e "$f" ] || continue

@@ -205,6 +205,18 @@ TEST(Store, QueueFileCountAndFind) {
     EXPECT_EQ(loaded.Subject, "changed");
 }
 
+TEST(Store, NoRecordWithoutItsFile) {
+    mailtest::TempDir dir;
+    TMailStore s;
+    ASSERT_TRUE(s.Open(dir.path(), kNames));
+    // The message file cannot be written (a folder holds its name): the
+    // operation fails and the index does not name a missing file.
+    fs::create_directory(dir.path() / "12345678.032");
+    EXPECT_THROW(s.QueueMessage(Msg("A", "a@x.org", "B"), true, "12345678.032"), EMessageError);
+    EXPECT_EQ(s.IndexCount(), 0);
+    EXPECT_EQ(fs::file_size(dir.path() / "mail.lst"), 0u);
+}
+
 TEST(Store, SendQueueBookkeeping) {
     mailtest::TempDir dir;
     TMailStore s;
