@@ -103,8 +103,8 @@ int main(int argc, char** argv) {
         for (auto [from, to] : {std::pair{14, 34}, {64, 44}, {6, 25}, {71, 52}})
             fresh->DiagramMouseUp(from, to);
         sample->MoveListClick(15);
-        sample->parentWidget()->setGeometry(0, 0, 800, 640);
-        fresh->parentWidget()->setGeometry(470, 150, 800, 640);
+        sample->parentWidget()->setGeometry(0, 0, 880, 640);
+        fresh->parentWidget()->setGeometry(390, 150, 880, 640);
         fresh->parentWidget()->raise();
         Shot(QStringLiteral("ui-frame.png"));
     }
@@ -130,10 +130,5 @@ int main(int argc, char** argv) {
     Shot(QStringLiteral("ui-boardsetup.png"), setup.frameGeometry());
     setup.hide();
 
-    // High-DPI: the board drawn at twice the pixels stays sharp.
-    TChessDiagram2D board;
-    board.ShowPosition(chess::TChessPosition());
-    QPixmap big = board.grab();
-    big.save(QDir(g_out).filePath(QStringLiteral("ui-board-grab.png")));
     return 0;
 }

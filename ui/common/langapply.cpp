@@ -61,7 +61,9 @@ class QtLangForm : public ILangForm {
         const QString t = Q(text);
         if (auto* a = qobject_cast<QAction*>(o)) {
             a->setText(t);
-            a->setIconText(QString(t).remove(QLatin1Char('&')));
+            QString icon = QString(t).remove(QLatin1Char('&')).trimmed();
+            if (icon.endsWith(QStringLiteral("..."))) icon.chop(3);
+            a->setIconText(icon.trimmed());
         } else if (auto* m = qobject_cast<QMenu*>(o)) {
             m->setTitle(t);
         } else if (auto* l = qobject_cast<QLabel*>(o)) {

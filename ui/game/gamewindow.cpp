@@ -309,6 +309,8 @@ QWidget* TForm2::BuildMainPage() {
     editBlackElo_ = Edit(players, "EditBlackELO", 4);
     editWhiteCountry_ = Edit(players, "EditWhiteCountry", 3);
     editBlackCountry_ = Edit(players, "EditBlackCountry", 3);
+    for (QLineEdit* e : {editWhiteAddress_, editBlackAddress_})
+        e->setMinimumWidth(170);
     for (QLineEdit* e : {editWhiteElo_, editBlackElo_})
         e->setMaximumWidth(48);
     for (QLineEdit* e : {editWhiteCountry_, editBlackCountry_})
