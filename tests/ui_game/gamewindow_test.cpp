@@ -5,9 +5,11 @@
 #include <QCalendarWidget>
 #include <QDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -366,4 +368,43 @@ TEST(GameWindow, ImportWithYesTakesEverythingAndWithNoOnlyTheMoves) {
         }
         EXPECT_TRUE(w.Modified());
     }
+}
+
+TEST(GameWindow, TimeRegisterFollowsPenalizationAndToday) {
+    uitest::TempProgram program;
+    program.CopySample(QStringLiteral("SAMPLE.QRL"));
+    TForm2 w;
+    w.RefreshGame(QStringLiteral("SAMPLE.QRL"));
+    w.show();
+    w.MoveListClick(1); // record 2, Black's
+    w.SaveButtonClick();
+    auto panel = [&](const char* name) { return w.findChild<QLabel*>(QLatin1String(name)); };
+    auto* penalization = w.findChild<QSpinBox*>(QStringLiteral("EditPenalization"));
+    const long before = chess::ShownMoveThinkingTime(w.Record(), 2);
+    const chess::TThinkingTotals totals = chess::ThinkingTotals(w.Record());
+    EXPECT_EQ(panel("WhiteCurrent")->text(), QStringLiteral("-"));
+    EXPECT_EQ(panel("BlackCurrent")->text(), QString::number(before));
+    ASSERT_FALSE(w.Modified());
+
+    penalization->setValue(5);
+    EXPECT_TRUE(w.Modified());
+    EXPECT_EQ(w.Record().Move(2).Penalization, 5);
+    EXPECT_EQ(panel("BlackCurrent")->text(),
+              QString::number(chess::ShownMoveThinkingTime(w.Record(), 2)));
+    EXPECT_EQ(panel("BlackTotal")->text(),
+              QString::number(std::max(0L, totals.Black - before +
+                                               chess::ShownMoveThinkingTime(w.Record(), 2))));
+
+    // At the start the register is empty and its buttons are off.
+    w.RewButtonClick();
+    EXPECT_TRUE(panel("ReceivedPanel")->text().isEmpty());
+    EXPECT_FALSE(w.findChild<QPushButton*>(QStringLiteral("ReceivedTodayBtn"))->isEnabled());
+    EXPECT_FALSE(penalization->isEnabled());
+
+    w.NextButtonClick();
+    const double now = quorel::Now();
+    w.RepliedTodayBtnClick();
+    EXPECT_NEAR(w.Record().Move(1).Replied, now, 1.0 / 24);
+    EXPECT_EQ(panel("RepliedPanel")->text(),
+              QString::fromStdString(quorel::FormatDateTime("mm/dd/yy", now)));
 }
