@@ -2,6 +2,8 @@
 
 #include "setup/folders.h"
 
+#include "platform/codepage.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>

@@ -1,5 +1,7 @@
 #include "setup/folders.h"
 
+#include "platform/codepage.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
@@ -10,19 +12,6 @@
 namespace quorel::setup {
 
 namespace fs = std::filesystem;
-
-namespace {
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-} // namespace
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
 
 std::string HomeFolder() {
     if (const char* h = std::getenv("HOME"); h && *h) return WithoutSlash(h);

@@ -7,9 +7,6 @@
 
 namespace quorel::setup {
 
-// ASCII case-insensitive equality.
-bool EqualNoCase(std::string_view a, std::string_view b);
-
 // The user's home folder ($HOME, else the password database).
 std::string HomeFolder();
 

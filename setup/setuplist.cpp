@@ -2,6 +2,8 @@
 
 #include "setup/folders.h"
 
+#include "platform/codepage.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -22,6 +24,32 @@ std::pair<std::string, std::string> SplitLastBlank(std::string_view s) {
     if (p == std::string_view::npos) return {"", std::string(s)};
     return {std::string(s.substr(0, p)), std::string(s.substr(p + 1))};
 }
+
+namespace {
+// True when s is well-formed UTF-8 (lead bytes and continuation bytes).
+bool IsUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        size_t n = 0;
+        if (c < 0x80) {
+            n = 0;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            n = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 2;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 3;
+        } else {
+            return false;
+        }
+        if (s.size() - i - 1 < n) return false;
+        for (size_t k = 1; k <= n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += n + 1;
+    }
+    return true;
+}
+} // namespace
 
 std::optional<std::string> ParseSetupList(std::string_view text, const std::string& sourceFolder,
                                           TSetupList& list, const TDebugBox& debugBox) {
@@ -81,7 +109,10 @@ std::optional<std::string> ReadSetupList(const std::string& sourceFolder, TSetup
         return "Can't find " + WithoutSlash(sourceFolder) + "/" + kSetupListName;
     std::ostringstream buf;
     buf << in.rdbuf();
-    return ParseSetupList(buf.str(), sourceFolder, list, debugBox);
+    // Lists written on the old system are in the Windows code page.
+    std::string text = buf.str();
+    if (!IsUtf8(text)) text = Cp1252ToUtf8(text);
+    return ParseSetupList(text, sourceFolder, list, debugBox);
 }
 
 std::string DefaultTargetFolder(const TSetupList& list, const std::string& home) {

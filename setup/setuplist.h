@@ -36,7 +36,8 @@ using TDebugBox = std::function<void(const std::string& text)>;
 std::optional<std::string> ParseSetupList(std::string_view text, const std::string& sourceFolder,
                                           TSetupList& list, const TDebugBox& debugBox = {});
 
-// Finds SETUP.LST in sourceFolder (letter case ignored) and parses it. When it
+// Finds SETUP.LST in sourceFolder (letter case ignored) and parses it; a
+// list that is not UTF-8 is read as Windows-1252. When it
 // cannot be opened the message is "Can't find " + folder + "/" + "SETUP.LST".
 std::optional<std::string> ReadSetupList(const std::string& sourceFolder, TSetupList& list,
                                          const TDebugBox& debugBox = {});

@@ -135,6 +135,48 @@ TEST(SetupList, ReadFromFolder) {
     EXPECT_EQ(list.ProgramName, "Demo");
 }
 
+TEST(SetupList, WindowsCodePageListsAreRead) {
+    TempDir src;
+    // "Peón" in Windows-1252, and a file of that name on disk in UTF-8.
+    WriteFile(src / "SETUP.LST", "P Pe\xF3n\r\nF pe\xF3n.txt pe\xF3n.txt\r\n");
+    TSetupList list;
+    auto err = ReadSetupList(src.path(), list);
+    ASSERT_FALSE(err.has_value()) << *err;
+    EXPECT_EQ(list.ProgramName, "Pe\xC3\xB3n");
+    EXPECT_EQ(list.WorkList.at(0), "F pe\xC3\xB3n.txt pe\xC3\xB3n.txt");
+    // A UTF-8 list is kept as it is.
+    WriteFile(src / "SETUP.LST", "P Pe\xC3\xB3n\nD games\n");
+    ASSERT_FALSE(ReadSetupList(src.path(), list).has_value());
+    EXPECT_EQ(list.ProgramName, "Pe\xC3\xB3n");
+}
+
+// Any bytes give either a message or a list; never a crash.
+TEST(SetupList, ArbitraryBytes) {
+    TempDir src;
+    unsigned seed = 12345;
+    auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    const char* words[] = {"P ",  "G ", "D ", "DD ", "F ",   "FM ",
+                           "GA ", "I ", "# ", "\n",  "\r\n", " "};
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        int parts = int(next() % 40);
+        for (int i = 0; i < parts; ++i) {
+            if (next() % 3 == 0) {
+                text += char(next() % 256);
+            } else {
+                text += words[next() % (sizeof words / sizeof *words)];
+            }
+        }
+        TSetupList list;
+        auto err = ParseSetupList(text, src.path(), list);
+        if (!err) {
+            EXPECT_FALSE(list.ProgramName.empty()) << text;
+            for (const auto& w : list.WorkList)
+                EXPECT_FALSE(w.empty());
+        }
+    }
+}
+
 TEST(SetupList, DefaultTargetFolder) {
     TSetupList list;
     list.ProgramName = "Quorel Chess 4.0";
