@@ -4,20 +4,18 @@
 //   mailbox list [FOLDER]   folders with counts, or the list lines of one
 //   mailbox rebuild         RebuildIndex of the program folder's mailbox
 #include "cli/command.h"
-#include "mail/charset.h"
 #include "mail/message.h"
+#include "mail/message_json.h"
 #include "mail/store.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <openssl/evp.h>
 
 namespace {
 
 using namespace quorel::mail;
 namespace fs = std::filesystem;
-using quorel::cli::JsonString;
 
 // The program folder: $QUOREL_HOME, else $XDG_DATA_HOME/quorel, else
 // ~/.local/share/quorel.
@@ -30,73 +28,6 @@ fs::path ProgramFolder() {
 
 const std::array<std::string, 5> kEnglishFolders = {"New Mail", "Queued Mail", "Sent Mail", "Trash",
                                                     "??"};
-
-std::string Sha256Hex(const std::string& data) {
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    EVP_Digest(data.data(), data.size(), md, &len, EVP_sha256(), nullptr);
-    std::string out;
-    char buf[3];
-    for (unsigned i = 0; i < len; ++i) {
-        std::snprintf(buf, sizeof buf, "%02x", md[i]);
-        out += buf;
-    }
-    return out;
-}
-
-// JSON text of possibly non-UTF-8 bytes (Windows-1252 when not UTF-8).
-std::string J(const std::string& s) {
-    return JsonString(ToUtf8(s, ""));
-}
-
-std::string AddressJson(const TmsMailAddress& a) {
-    return "{\"Name\":" + J(a.Name) + ",\"Address\":" + J(a.Address) + "}";
-}
-
-std::string ListJson(const TmsAddressList& l) {
-    std::string out = "[";
-    for (size_t i = 0; i < l.Count(); ++i)
-        out += (i ? "," : "") + AddressJson(l[i]);
-    return out + "]";
-}
-
-std::string LinesJson(const std::vector<std::string>& lines) {
-    std::string out = "[";
-    for (size_t i = 0; i < lines.size(); ++i)
-        out += (i ? "," : "") + J(lines[i]);
-    return out + "]";
-}
-
-std::string MessageJson(const TmsMessage& m) {
-    std::string o = "{";
-    o += "\"Sender\":" + AddressJson(m.Sender);
-    o += ",\"Recipients\":" + ListJson(m.Recipients);
-    o += ",\"CC\":" + ListJson(m.CC);
-    o += ",\"Subject\":" + J(m.Subject);
-    o += ",\"Priority\":";
-    o += m.Priority == TPriority::ptLow    ? "\"low\""
-         : m.Priority == TPriority::ptHigh ? "\"high\""
-                                           : "\"normal\"";
-    o += std::string(",\"ReturnReceipt\":") + (m.ReturnReceipt ? "true" : "false");
-    o += std::string(",\"Encoding\":") + (m.Encoding == TMsgEncoding::meUU ? "\"UU\"" : "\"MIME\"");
-    o += ",\"CharSet\":";
-    o += m.CharSet == TCharSet::csISO8859 ? "\"iso-8859-1\""
-         : m.CharSet == TCharSet::csUTF8  ? "\"utf-8\""
-                                          : "\"us-ascii\"";
-    o += ",\"ContentType\":" + J(m.ContentType());
-    o += ",\"Headers\":" + LinesJson(m.Headers.Lines);
-    o += ",\"Body\":" + LinesJson(m.Body);
-    o += ",\"Attachments\":[";
-    for (size_t i = 0; i < m.Attachments.Count(); ++i) {
-        const TmsAttItem& a = m.Attachments[i];
-        o += i ? "," : "";
-        o += "{\"FileName\":" + J(a.FileName()) + ",\"ContentType\":" + J(a.ContentType) +
-             ",\"Coding\":" + std::to_string(int(a.Coding)) +
-             ",\"Size\":" + std::to_string(a.Content.size()) + ",\"SHA256\":\"" +
-             Sha256Hex(a.Content) + "\"}";
-    }
-    return o + "]}";
-}
 
 quorel::cli::QrlCommand decodeCmd{"mail decode", "FILE", "print a mail file decoded as JSON",
                                   [](const std::vector<std::string>& args) {
@@ -111,7 +42,7 @@ quorel::cli::QrlCommand decodeCmd{"mail decode", "FILE", "print a mail file deco
                                           std::cerr << e.what() << "\n";
                                           return 1;
                                       }
-                                      std::cout << MessageJson(m) << "\n";
+                                      std::cout << MessageToJson(m) << "\n";
                                       return 0;
                                   }};
 

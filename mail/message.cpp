@@ -116,7 +116,9 @@ TmsMailAddress TmsMailAddress::FromText(std::string_view text) {
         if (!after.empty()) after.remove_suffix(1);
         return TmsMailAddress(CleanAddressPart(after), CleanAddressPart(text.substr(0, paren)));
     }
-    return TmsMailAddress("", std::string(text));
+    // A bare address is cleaned too: after a split at commas it still
+    // carries the blank that followed the comma.
+    return TmsMailAddress("", CleanAddressPart(text));
 }
 
 TmsMailAddress& TmsAddressList::Add(const TmsMailAddress& a) {

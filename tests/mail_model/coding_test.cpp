@@ -225,6 +225,7 @@ TEST(Addresses, FromText) {
         {"  \"\"Quoted\"\"  < \"js@x.org\" >", "Quoted", "js@x.org"},
         {"js@x.org (John Smith)", "John Smith", "js@x.org"},
         {"js@x.org", "", "js@x.org"},
+        {" js@x.org ", "", "js@x.org"},
     };
     for (const auto& r : rows) {
         TmsMailAddress a = TmsMailAddress::FromText(r.text);
