@@ -5,10 +5,12 @@
 #include "pgn/picker.h"
 #include "pgn/reader.h"
 #include "pgn/writer.h"
+#include "platform/codepage.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <unordered_set>
 
 namespace quorel::cli {
 namespace {
@@ -49,6 +51,37 @@ bool ParseCount(const std::string& s, long& n) {
     n = std::stol(s);
     return true;
 }
+
+// Game file names for one import: the default name ("WHITE - BLACK (n).QRL")
+// numbered past the names the folder holds and, unless only trying
+// (remember false: a dry run keeps its memory flat), the names given out so
+// far. The folder is listed once, so importing many games does not look
+// through the whole folder for every game.
+class NameAllocator {
+  public:
+    NameAllocator(const fs::path& folder, bool remember) : remember_(remember) {
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+            used_.insert(AsciiUpper(it->path().filename().string()));
+    }
+    std::string Next(const std::string& white, const std::string& black) {
+        // The first candidate, as the default name has it in an empty folder.
+        const std::string first =
+            chess::DefaultGameFileName(fs::path("/nonexistent/quorel-import"), white, black);
+        const std::string stem = first.substr(0, first.rfind(" (") + 2);
+        for (long k = 1;; ++k) {
+            std::string name = stem + std::to_string(k) + ").QRL";
+            std::string key = AsciiUpper(name);
+            if (used_.count(key)) continue;
+            if (remember_) used_.insert(std::move(key));
+            return name;
+        }
+    }
+
+  private:
+    bool remember_;
+    std::unordered_set<std::string> used_;
+};
 
 int List(std::vector<std::string> args) {
     TPickerFilter filter;
@@ -116,11 +149,11 @@ int Import(std::vector<std::string> args) {
     }
     Out out(stdout);
     int failures = 0;
+    NameAllocator names(fs::path(folder), !dryRun);
     auto convert = [&](long n) {
         reader.BuildGameRecord();
         chess::TGameRecord& rec = reader.GameRecord;
-        std::string name = chess::DefaultGameFileName(
-            folder.empty() ? fs::path(".") : fs::path(folder), rec.White, rec.Black);
+        std::string name = names.Next(rec.White, rec.Black);
         std::string status = !reader.ParseError.empty() ? OneLine(reader.ParseError)
                              : !reader.Notice.empty()   ? reader.Notice
                                                         : "ok";

@@ -377,30 +377,49 @@ int Candidates(const TRVGPosition* p, int piece, int to, TRVGMove* out) {
     return n;
 }
 
+namespace {
+
+// For every square, the playable squares a knight jump away (0-ended).
+struct KnightTable {
+    int8_t to[100][9];
+    constexpr KnightTable() : to() {
+        for (int s = 0; s < 100; ++s) {
+            int n = 0;
+            for (int d : kKnightSteps) {
+                int t = s + d;
+                if (t >= 11 && t <= 88 && t % 10 >= 1 && t % 10 <= 8) to[s][n++] = int8_t(t);
+            }
+        }
+    }
+};
+constexpr KnightTable kKnightTable;
+
+} // namespace
+
 bool IsAttacked(const TRVGSquare* sq, int s, int by) {
-    auto holds = [sq, by](int t, int piece) {
-        return t >= 0 && t < 100 && sq[t].colour == by && sq[t].piece == piece;
-    };
+    // s is a playable square: every probe below stays on the 10 x 10 board,
+    // and the frame (colour -1) ends every ray.
+    auto holds = [sq, by](int t, int piece) { return sq[t].colour == by && sq[t].piece == piece; };
+    for (int d : kRookDirs) {
+        int t = s + d;
+        while (sq[t].colour == kEmpty)
+            t += d;
+        if (sq[t].colour == by && (sq[t].piece == kRook || sq[t].piece == kQueen)) return true;
+    }
+    for (int d : kBishopDirs) {
+        int t = s + d;
+        while (sq[t].colour == kEmpty)
+            t += d;
+        if (sq[t].colour == by && (sq[t].piece == kBishop || sq[t].piece == kQueen)) return true;
+    }
+    for (const int8_t* t = kKnightTable.to[s]; *t; ++t)
+        if (holds(*t, kKnight)) return true;
     // Pawns: a White pawn on x attacks x + 11 and x - 9.
     if (by == kWhite ? (holds(s - 11, kPawn) || holds(s + 9, kPawn))
                      : (holds(s + 11, kPawn) || holds(s - 9, kPawn)))
         return true;
-    for (int d : kKnightSteps)
-        if (holds(s + d, kKnight)) return true;
     for (int d : kKingSteps)
         if (holds(s + d, kKing)) return true;
-    for (int d : kRookDirs) {
-        int t = s + d;
-        while (IsPlayable(t) && sq[t].colour == kEmpty)
-            t += d;
-        if (holds(t, kRook) || holds(t, kQueen)) return true;
-    }
-    for (int d : kBishopDirs) {
-        int t = s + d;
-        while (IsPlayable(t) && sq[t].colour == kEmpty)
-            t += d;
-        if (holds(t, kBishop) || holds(t, kQueen)) return true;
-    }
     return false;
 }
 

@@ -59,6 +59,8 @@ std::wstring Folded(std::string_view s) {
                 }
             }
         }
+        // Latin-1 capitals fold by themselves, whatever the C locale is.
+        if ((cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)) cp += 0x20;
         out.push_back(wchar_t(std::towlower(wint_t(cp))));
         i += n;
     }

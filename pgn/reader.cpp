@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quorel::pgn {
@@ -158,6 +159,42 @@ template <bool Emit> void Filter(std::string_view line, TStripState& st, std::st
     }
 }
 
+// Every header field of rec as in fresh (the move slots are left alone).
+void ResetHeader(chess::TGameRecord& rec, const chess::TGameRecord& fresh) {
+    rec.Version = fresh.Version;
+    rec.Event = fresh.Event;
+    rec.Site = fresh.Site;
+    rec.Date = fresh.Date;
+    rec.Round = fresh.Round;
+    rec.White = fresh.White;
+    rec.Black = fresh.Black;
+    rec.Result = fresh.Result;
+    rec.WhiteAddress = fresh.WhiteAddress;
+    rec.BlackAddress = fresh.BlackAddress;
+    rec.WhiteElo = fresh.WhiteElo;
+    rec.BlackElo = fresh.BlackElo;
+    rec.ECO = fresh.ECO;
+    rec.WhiteCountry = fresh.WhiteCountry;
+    rec.BlackCountry = fresh.BlackCountry;
+    rec.SetupPosition = fresh.SetupPosition;
+    rec.SetupEPD = fresh.SetupEPD;
+    rec.SetupWhiteFirst = fresh.SetupWhiteFirst;
+    rec.Board = fresh.Board;
+    rec.MoveCount = fresh.MoveCount;
+    rec.CurrentPly = fresh.CurrentPly;
+    rec.Reserved547 = fresh.Reserved547;
+    rec.NotationFormat = fresh.NotationFormat;
+    rec.SendDates = fresh.SendDates;
+    rec.Reserved559 = fresh.Reserved559;
+    rec.SendDiagram = fresh.SendDiagram;
+    rec.MoveListLanguage = fresh.MoveListLanguage;
+    rec.BoardReversed = fresh.BoardReversed;
+    rec.SendSignature = fresh.SendSignature;
+    rec.SendGameFile = fresh.SendGameFile;
+    rec.Reserved565 = fresh.Reserved565;
+    rec.IfMove = fresh.IfMove;
+}
+
 bool HasNonBlank(std::string_view s) {
     for (char c : s)
         if (c != ' ') return true;
@@ -202,7 +239,10 @@ TPGNReader::~TPGNReader() {
 void TPGNReader::ResetTags() {
     for (const auto& k : kTagKinds)
         (this->*k.field).clear();
-    Event = Site = Date = Round = White = Black = Result = ECO = "?";
+    for (std::string TPGNReader::*f :
+         {&TPGNReader::Event, &TPGNReader::Site, &TPGNReader::Date, &TPGNReader::Round,
+          &TPGNReader::White, &TPGNReader::Black, &TPGNReader::Result, &TPGNReader::ECO})
+        (this->*f).assign(1, '?');
     MovetextLines.clear();
 }
 
@@ -395,18 +435,21 @@ chess::TMoveRecord TPGNReader::ApplySanMove(const std::string& positionText,
     m.From = int8_t(v & 0xFF);
     m.To = int8_t((v >> 8) & 0xFF);
     const int from = m.From, to = m.To;
-    const bool white = mirror_.WhiteOnMove();
-    const int piece = mirror_.PieceOnSquare(from);
+    // Squares from the library are board squares; anything else is refused.
+    if (chess::IsEdgeSquare(from) || chess::IsEdgeSquare(to))
+        throw PGNtoQRLexception(LibraryErrorText(2));
+    const bool white = mirrorWhite_;
+    const int piece = mirror_[size_t(from)];
     m.Piece = uint8_t(piece);
-    m.Captured = uint8_t(mirror_.PieceOnSquare(to));
+    m.Captured = mirror_[size_t(to)];
 
     // The rook of a castling move.
     if (piece == chess::kWhiteKing && from == 4 && (to == 6 || to == 2)) {
-        mirror_.PutPieceOnSquare(chess::kWhiteRook, to == 6 ? 5 : 3);
-        mirror_.PutPieceOnSquare(chess::kEmpty, to == 6 ? 7 : 0);
+        mirror_[to == 6 ? 5 : 3] = chess::kWhiteRook;
+        mirror_[to == 6 ? 7 : 0] = chess::kEmpty;
     } else if (piece == chess::kBlackKing && from == 74 && (to == 76 || to == 72)) {
-        mirror_.PutPieceOnSquare(chess::kBlackRook, to == 76 ? 75 : 73);
-        mirror_.PutPieceOnSquare(chess::kEmpty, to == 76 ? 77 : 70);
+        mirror_[to == 76 ? 75 : 73] = chess::kBlackRook;
+        mirror_[to == 76 ? 77 : 70] = chess::kEmpty;
     }
 
     // Disambiguation as written: Nbd7/Nbxd7 by file, R1e2/R1xe2 by rank.
@@ -448,10 +491,11 @@ chess::TMoveRecord TPGNReader::ApplySanMove(const std::string& positionText,
 
     if (flags & 1) {
         m.EnPassant = 1;
-        mirror_.PutPieceOnSquare(chess::kEmpty, white ? to - 10 : to + 10);
+        const int victim = white ? to - 10 : to + 10;
+        if (!chess::IsEdgeSquare(victim)) mirror_[size_t(victim)] = chess::kEmpty;
     }
-    mirror_.PutPieceOnSquare(chess::kEmpty, from);
-    mirror_.PutPieceOnSquare(promoted != 0 ? promoted : piece, to);
+    mirror_[size_t(from)] = chess::kEmpty;
+    mirror_[size_t(to)] = uint8_t(promoted != 0 ? promoted : piece);
     return m;
 }
 
@@ -459,10 +503,25 @@ bool TPGNReader::BuildGameRecord() {
     ParseError.clear();
     Notice.clear();
     QRLpgn2move("", "");
-    mirror_.Initialize();
+    static const chess::TGameRecord kNewGame = chess::TGameRecord::NewGame();
+    static const std::array<uint8_t, 78> kStartMirror = [] {
+        std::array<uint8_t, 78> a{};
+        chess::TChessPosition start;
+        for (int s = 0; s < 78; ++s)
+            a[size_t(s)] = uint8_t(start.PieceOnSquare(s));
+        return a;
+    }();
+    mirror_ = kStartMirror;
+    mirrorWhite_ = true;
 
+    // The record of a new game: the header as NewGame has it and every slot
+    // zero (only the slots a conversion may have filled need clearing).
     chess::TGameRecord& rec = GameRecord;
-    rec = chess::TGameRecord::NewGame();
+    const int clear = std::max<int>(slotsUsed_, rec.MoveCount);
+    for (int k = 0; k < clear && k < int(chess::kMaxMoveRecords); ++k)
+        rec.Moves[size_t(k)] = {};
+    ResetHeader(rec, kNewGame);
+    slotsUsed_ = 0;
     rec.Version = chess::kGameFileVersion;
     rec.MoveCount = 0;
     rec.CurrentPly = 0;
@@ -486,8 +545,11 @@ bool TPGNReader::BuildGameRecord() {
         if (text.find(" w") == std::string::npos && text.find(" b") == std::string::npos)
             text = CutChars(text + " w", 89);
         rec.SetupEPD = text;
-        mirror_.MakeBoardFromEPD(text, rec.Board);
-        rec.SetupWhiteFirst = mirror_.WhiteOnMove() ? 1 : 0;
+        chess::TChessPosition setup;
+        setup.MakeBoardFromEPD(text, rec.Board);
+        for (int s = 0; s < 78; ++s)
+            mirror_[size_t(s)] = uint8_t(setup.PieceOnSquare(s));
+        rec.SetupWhiteFirst = setup.WhiteOnMove() ? 1 : 0;
     }
     const bool blackFirst = rec.SetupPosition == 1 && rec.SetupWhiteFirst == 0;
     const std::string noPosition;
@@ -524,7 +586,7 @@ bool TPGNReader::BuildGameRecord() {
             } else if (tok == "0-0-0+") {
                 tok = "O-O-O+";
             }
-            mirror_.SetWhiteOnMove(blackFirst ? ply % 2 == 0 : ply % 2 == 1);
+            mirrorWhite_ = blackFirst ? ply % 2 == 0 : ply % 2 == 1;
             if (tok[0] == '$') continue;
             // A result ends the movetext; the library would refuse it anyway.
             if (IsResultToken(tok)) return true;
@@ -544,6 +606,7 @@ bool TPGNReader::BuildGameRecord() {
                 return true;
             }
             rec.MoveCount = uint16_t(ply);
+            slotsUsed_ = ply;
             ++ply;
         }
     }

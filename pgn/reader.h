@@ -161,7 +161,12 @@ class TPGNReader {
     bool hasPending_ = false;
     std::string pending_;
     std::string line_;
-    chess::TChessPosition mirror_;
+    // The mirror position: piece codes by square (rank * 10 + file) and the
+    // side to move; set from the standard position or the FEN text.
+    std::array<uint8_t, 78> mirror_{};
+    bool mirrorWhite_ = true;
+    // Move-record slots that the last conversion may have filled.
+    int slotsUsed_ = int(chess::kMaxMoveRecords);
 };
 
 } // namespace quorel::pgn

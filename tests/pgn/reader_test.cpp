@@ -374,6 +374,34 @@ TEST(BuildGameRecord, PinnedKnightIsNotTaken) {
     EXPECT_EQ(r.ParseError, "");
 }
 
+TEST(BuildGameRecord, NothingOfThePreviousGameRemains) {
+    // A long set-up game with every header field filled, then a short plain
+    // one: the record equals the short game converted by a fresh reader.
+    std::string first = "[Event \"E\"]\n[Site \"S\"]\n[Date \"D\"]\n[Round \"9\"]\n"
+                        "[White \"W\"]\n[Black \"B\"]\n[Result \"1-0\"]\n[WhiteElo \"1\"]\n"
+                        "[BlackElo \"2\"]\n[WhiteNA \"a@b\"]\n[BlackNA \"c@d\"]\n[ECO \"A00\"]\n"
+                        "[WhiteCountry \"ESP\"]\n[BlackCountry \"CAT\"]\n"
+                        "[FEN \"4k3/8/8/8/8/8/4P3/4K3 b - - 0 1\"]\n\n1... Kd7 ";
+    for (int i = 0; i < 60; ++i)
+        first += i % 2 ? "Ke1 Kd7 " : "Kd1 Ke8 ";
+    first += "*\n\n";
+    const std::string second = "[Event \"Short\"]\n\n1.e4 *\n";
+    TPGNReader r;
+    test::TempDir dir;
+    WriteFile(dir / "two.pgn", first + second);
+    ASSERT_TRUE(r.OpenFile(dir / "two.pgn"));
+    ASSERT_TRUE(r.ReadNextGame(true));
+    r.BuildGameRecord();
+    ASSERT_EQ(r.GameRecord.MoveCount, 121);
+    ASSERT_TRUE(r.ReadNextGame(true));
+    r.BuildGameRecord();
+    TPGNReader fresh;
+    ch::TGameRecord alone = Convert(second, fresh);
+    EXPECT_EQ(r.GameRecord.ToFileBytes(), alone.ToFileBytes());
+    for (int k = 1; k <= int(ch::kMaxMoveRecords); ++k)
+        ASSERT_EQ(r.GameRecord.Move(k), alone.Move(k)) << k;
+}
+
 TEST(BuildGameRecord, MoreThan400HalfMovesAreCut) {
     std::string text = "1.";
     for (int i = 0; i < 101; ++i)
