@@ -25,14 +25,6 @@ using namespace quorel;
 using namespace quorel::mail;
 namespace fs = std::filesystem;
 
-// Settings keys of the secure-mail extension (section Setup); absent keys
-// mean the original behaviour.
-constexpr const char* kSmtpSecurityKey = "SMTP Security";
-constexpr const char* kPop3SecurityKey = "POP3 Security";
-constexpr const char* kSmtpUserNameKey = "SMTP User Name";
-constexpr const char* kTrustedCertificateKey = "Trusted Certificate";
-
-
 struct TProgram {
     fs::path folder;
     TFolders folders;
@@ -73,12 +65,12 @@ TMailConfig ConfigOf(const TProgram& p) {
     c.Pop3Server = s.Pop3Server;
     c.Pop3UserName = s.Pop3UserName;
     c.Pop3Password = ReadPasswordFile(p.folder / PasswordFileName(kDefaultProfile)).value_or("");
-    c.SmtpSecurity = ParseMailSecurity(p.ini.ReadString("Setup", kSmtpSecurityKey, "NONE"));
-    c.Pop3Security = ParseMailSecurity(p.ini.ReadString("Setup", kPop3SecurityKey, "NONE"));
-    c.SmtpUserName = p.ini.ReadString("Setup", kSmtpUserNameKey, "");
+    c.SmtpSecurity = ParseMailSecurity(s.SmtpSecurity);
+    c.Pop3Security = ParseMailSecurity(s.Pop3Security);
+    c.SmtpUserName = s.SmtpUserName;
     c.SmtpPassword =
         ReadPasswordFile(p.folder / SmtpPasswordFileName(kDefaultProfile)).value_or("");
-    c.TrustedCertificate = p.ini.ReadString("Setup", kTrustedCertificateKey, "");
+    c.TrustedCertificate = s.TrustedCertificate;
     c.DeleteMessagesAfterRetrieving = s.DeleteMessagesAfterRetrieving;
     c.ProgramFolder = p.folder;
     c.MailboxFolder = p.folders.Mailbox;

@@ -5,6 +5,10 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
+
 namespace quorel::mail {
 
 namespace {
@@ -26,6 +30,43 @@ bool IsIpAddress(const std::string& host) {
     return inet_pton(AF_INET, host.c_str(), &a4) == 1 ||
            inet_pton(AF_INET6, host.c_str(), &a6) == 1;
 }
+// The client context for one trusted file: reading the system's CA store
+// costs milliseconds, so a context is made once per trusted file (and its
+// modification time) and shared by every later session. The returned
+// context carries a reference for the caller.
+SSL_CTX* SharedContext(const std::string& trustedFile, std::string& error) {
+    static std::mutex m;
+    static std::map<std::string, SSL_CTX*> cache;
+    std::string key = trustedFile;
+    if (!trustedFile.empty()) {
+        struct stat st {};
+        if (::stat(trustedFile.c_str(), &st) == 0)
+            key += "|" + std::to_string(st.st_mtim.tv_sec) + "." +
+                   std::to_string(st.st_mtim.tv_nsec) + "|" + std::to_string(st.st_size);
+    }
+    std::lock_guard<std::mutex> g(m);
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+        if (!ctx) {
+            error = "cannot create the TLS context: " + OpenSslErrors();
+            return nullptr;
+        }
+        SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+        SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+        if (SSL_CTX_set_default_verify_paths(ctx) != 1) ERR_clear_error(); // no system store
+        if (!trustedFile.empty() &&
+            SSL_CTX_load_verify_locations(ctx, trustedFile.c_str(), nullptr) != 1) {
+            error =
+                "cannot read the trusted certificate file " + trustedFile + ": " + OpenSslErrors();
+            SSL_CTX_free(ctx);
+            return nullptr;
+        }
+        it = cache.emplace(key, ctx).first;
+    }
+    SSL_CTX_up_ref(it->second);
+    return it->second;
+}
 } // namespace
 
 TTlsSession::~TTlsSession() {
@@ -36,20 +77,8 @@ TTlsSession::~TTlsSession() {
 bool TTlsSession::Begin(int fd, const std::string& host, const std::string& trustedFile) {
     host_ = host;
     ERR_clear_error();
-    ctx_ = SSL_CTX_new(TLS_client_method());
-    if (!ctx_) {
-        error_ = "cannot create the TLS context: " + OpenSslErrors();
-        return false;
-    }
-    SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
-    SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
-    if (SSL_CTX_set_default_verify_paths(ctx_) != 1)
-        ERR_clear_error(); // no system store: only the extra file
-    if (!trustedFile.empty() &&
-        SSL_CTX_load_verify_locations(ctx_, trustedFile.c_str(), nullptr) != 1) {
-        error_ = "cannot read the trusted certificate file " + trustedFile + ": " + OpenSslErrors();
-        return false;
-    }
+    ctx_ = SharedContext(trustedFile, error_);
+    if (!ctx_) return false;
     ssl_ = SSL_new(ctx_);
     if (!ssl_ || SSL_set_fd(ssl_, fd) != 1) {
         error_ = "cannot create the TLS session: " + OpenSslErrors();
