@@ -1,121 +1,116 @@
-#!/ usr / bin / env bash
-#Mail transfer benchmark : qrltool(the connection logic over our SMTP / POP3
-#clients) against curl on the same private Exim and Dovecot servers, in one
-#run, over plain TCP and over TLS(STARTTLS / POP3S):
-#send 200 messages of 10 KB, send one of 5 MB,
-#retrieve 200 messages, retrieve one of 5 MB.
-#Wall and CPU(user + system) time of the client process only; results go to
-#bench / RESULTS - mail_net.md.
+#!/usr/bin/env bash
+# Mail transfer benchmark: qrltool (the connection logic over our SMTP/POP3
+# clients) against curl on the same private Exim and Dovecot servers, in one
+# run, over plain TCP and over TLS (STARTTLS / POP3S):
+#   send 200 messages of 10 KB, send one of 5 MB,
+#   retrieve 200 messages, retrieve one of 5 MB.
+# Wall and CPU (user + system) time of the client process only; results go to
+# bench/RESULTS-mail_net.md.
 #
-#bash bench / mail_net.sh(builds an optimised qrltool when
-#QRLTOOL does not name one)
-set - euo pipefail here = $(cd "$(dirname " $0 ")" && pwd) src = $(cd "$here/.." && pwd) work =
-${BENCH_DIR : -$src / build / bench - mail_net} mkdir - p "$work" work = $(cd "$work" && pwd)
+#   bash bench/mail_net.sh            (builds an optimised qrltool when
+#                                      QRLTOOL does not name one)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+src=$(cd "$here/.." && pwd)
+work=${BENCH_DIR:-$src/build/bench-mail_net}
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
 
-    if[-z "${QRLTOOL:-}"];
-then cmake - S "$src" - B "$work/build" - G Ninja - DCMAKE_BUILD_TYPE =
-    Release - DQUOREL_GUI =
-        OFF - DQUOREL_TESTS =
-            OFF > / dev / null cmake-- build "$work/build" --target qrltool - j2 >
-            / dev / null QRLTOOL =
-                $work / build / bin /
-                qrltool fi
+if [ -z "${QRLTOOL:-}" ]; then
+  cmake -S "$src" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUOREL_GUI=OFF \
+    -DQUOREL_TESTS=OFF >/dev/null
+  cmake --build "$work/build" --target qrltool -j2 >/dev/null
+  QRLTOOL=$work/build/bin/qrltool
+fi
 
-                    servers =
-                    $work / servers bash "$src/tests/mail_net/servers.sh" start "$servers" >
-                    / dev /
-                        null
-                            trap 'bash "$src/tests/mail_net/servers.sh" stop "$servers" >/dev/null' EXIT
-#shellcheck disable = SC1091
-                                source "$servers/servers.env" maildir =
-                        $servers / maildirs /
-                        player
+servers=$work/servers
+bash "$src/tests/mail_net/servers.sh" start "$servers" >/dev/null
+trap 'bash "$src/tests/mail_net/servers.sh" stop "$servers" >/dev/null' EXIT
+# shellcheck disable=SC1091
+source "$servers/servers.env"
+maildir=$servers/maildirs/player
 
-                        export QUOREL_HOME = $work / home TIMEFORMAT = "%R %U %S"
+export QUOREL_HOME=$work/home
+TIMEFORMAT="%R %U %S"
 
-#time_of CMD... : runs CMD(output discarded), prints "wall cpu".
-    time_of(){local t t = $({ time "$@" > / dev / null 2 > "$work/last.err"; } 2 > &1) ||
-                          {echo "command failed: $*" > &2 cat "$work/last.err" >
-                           &2 exit 1} awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' < < <
-                              "$t"}
+# time_of CMD...: runs CMD (output discarded), prints "wall cpu".
+time_of() {
+  local t
+  t=$( { time "$@" >/dev/null 2>"$work/last.err"; } 2>&1 ) || {
+    echo "command failed: $*" >&2
+    cat "$work/last.err" >&2
+    exit 1
+  }
+  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' <<<"$t"
+}
 
-#best3 CMD... : the run with the least wall time of three(for repeatable cases).
+# best3 CMD...: the run with the least wall time of three (for repeatable cases).
 best3() {
-    local a b c a = $(time_of "$@");
-    b = $(time_of "$@");
-    c = $(time_of "$@") printf '%s\n%s\n%s\n' "$a"
-                                              "$b"
-                                              "$c" |
-        sort - n | head - 1
+  local a b c
+  a=$(time_of "$@"); b=$(time_of "$@"); c=$(time_of "$@")
+  printf '%s\n%s\n%s\n' "$a" "$b" "$c" | sort -n | head -1
 }
 
-setup_home(){
-    #security : NONE or
-        STARTTLS / TLS rm - rf "$QUOREL_HOME" mkdir -
-            p "$QUOREL_HOME" local
-                smtp_sec = $1 pop_sec = $2 pop_port = $POP3_PORT["$pop_sec" = TLS]&& pop_port =
-        $POP3S_PORT
-                printf '[Setup]\r\nSMTP Server=127.0.0.1:%s\r\nPOP3 Server=127.0.0.1:%s\r\nPOP3 User Name=%s\r\nEmail Address=bench@quorel.test\r\nUser Name=Bench Player\r\nSMTP Security=%s\r\nPOP3 Security=%s\r\nTrusted Certificate=%s\r\n' "$SMTP_PORT"
-                                                                                                                                                                                                                                                 "$pop_port"
-                                                                                                                                                                                                                                                 "$MAIL_USER"
-                                                                                                                                                                                                                                                 "$smtp_sec"
-                                                                                                                                                                                                                                                 "$pop_sec"
-                                                                                                                                                                                                                                                 "$CERT" >
-            "$QUOREL_HOME/quorel.ini" echo "$MAIL_PASSWORD" |
-        "$QRLTOOL" password pop3
+setup_home() { # security: NONE or STARTTLS / TLS
+  rm -rf "$QUOREL_HOME"
+  mkdir -p "$QUOREL_HOME"
+  local smtp_sec=$1 pop_sec=$2 pop_port=$POP3_PORT
+  [ "$pop_sec" = TLS ] && pop_port=$POP3S_PORT
+  printf '[Setup]\r\nSMTP Server=127.0.0.1:%s\r\nPOP3 Server=127.0.0.1:%s\r\nPOP3 User Name=%s\r\nEmail Address=bench@quorel.test\r\nUser Name=Bench Player\r\nSMTP Security=%s\r\nPOP3 Security=%s\r\nTrusted Certificate=%s\r\n' \
+    "$SMTP_PORT" "$pop_port" "$MAIL_USER" "$smtp_sec" "$pop_sec" "$CERT" >"$QUOREL_HOME/quorel.ini"
+  echo "$MAIL_PASSWORD" | "$QRLTOOL" password pop3
 }
 
-empty_server(){find "$maildir" - type f - path '*/new/*' - delete 2 > / dev / null ||
-               true find "$maildir" - type f - path '*/cur/*' - delete 2 > / dev / null ||
-               true rm - f "$maildir" / dovecot - uidlist "$maildir" / dovecot.index * 2 >
-                   / dev / null ||
-               true}
-
-server_count(){find "$maildir" - type f \(-path '*/new/*' - o - path '*/cur/*' \)2 > / dev / null |
-               wc - l}
-
-wait_for() {
-#n for _ in $(seq 1 300);
-    do
-        ["$(server_count)" - ge "$1"] &&
-            return 0 sleep 0.1 done echo "only $(server_count) of $1 messages arrived" > &2 exit 1
+empty_server() {
+  find "$maildir" -type f -path '*/new/*' -delete 2>/dev/null || true
+  find "$maildir" -type f -path '*/cur/*' -delete 2>/dev/null || true
+  rm -f "$maildir"/dovecot-uidlist "$maildir"/dovecot.index* 2>/dev/null || true
 }
 
-#Bodies : 10 KB of text lines, and a 5 MB attachment.
+server_count() {
+  find "$maildir" -type f \( -path '*/new/*' -o -path '*/cur/*' \) 2>/dev/null | wc -l
+}
+
+wait_for() { # n
+  for _ in $(seq 1 300); do
+    [ "$(server_count)" -ge "$1" ] && return 0
+    sleep 0.1
+  done
+  echo "only $(server_count) of $1 messages arrived" >&2
+  exit 1
+}
+
+# Bodies: 10 KB of text lines, and a 5 MB attachment.
 mkdir -p "$work/data"
 body10k=$work/data/body10k.txt
 : >"$body10k"
-for i in $(seq 1 160);
-do
-    printf 'Line %03d of the move message: 23. Rd1 Qe7 24. Nf5 Bxf5 25. exf5\n' "$i" >> "$body10k";
-done big = $work / data / big.bin head - c 5242880 / dev / urandom >
-           "$big" printf 'See the attachment.\n' > "$work/data/short.txt"
+for i in $(seq 1 160); do printf 'Line %03d of the move message: 23. Rd1 Qe7 24. Nf5 Bxf5 25. exf5\n' "$i" >>"$body10k"; done
+big=$work/data/big.bin
+head -c 5242880 /dev/urandom >"$big"
+printf 'See the attachment.\n' >"$work/data/short.txt"
 
-           rows = () add_row() {
-    rows += ("$1|$2|$3|$4|$5");
-}
-#case | ours |
-    curl(each "wall cpu")
+rows=()
+add_row() { rows+=("$1|$2|$3|$4|$5"); } # case|ours|curl  (each "wall cpu")
 
-        run_mode() {
-#label smtp_sec pop_sec curl_smtp_url curl_pop_url curl_smtp_flags curl_pop_flags local label =
-        $1 smtp_sec = $2 pop_sec = $3 smtp_url = $4 pop_url =
-            $5 local - a smtp_flags pop_flags read - r - a smtp_flags < < <
-            "$6" read - r - a pop_flags < < < "$7"
+run_mode() { # label smtp_sec pop_sec curl_smtp_url curl_pop_url curl_smtp_flags curl_pop_flags
+  local label=$1 smtp_sec=$2 pop_sec=$3 smtp_url=$4 pop_url=$5
+  local -a smtp_flags pop_flags
+  read -r -a smtp_flags <<<"$6"
+  read -r -a pop_flags <<<"$7"
 
-#-- send 200 x 10 KB --
-            setup_home "$smtp_sec"
-                                              "$pop_sec" empty_server for i in $(seq 1 200);
-    do
-    "$QRLTOOL" mail queue-- to "$MAIL_USER@$MAIL_DOMAIN" --name Opponent-- subject
-            "Game $i" --body -
-            file "$body10k" --no - save - copy >
-        / dev /
-            null done
-#curl sends the very files that were queued, over one connection.
-                local cfg =
-        $work / curl - send.cfg : > "$cfg" rm - rf "$work/data/sendset" mkdir -
-                                        p "$work/data/sendset" cp "$QUOREL_HOME" / mailbox/*.032 "$work/data/sendset/"
+  # -- send 200 x 10 KB --
+  setup_home "$smtp_sec" "$pop_sec"
+  empty_server
+  for i in $(seq 1 200); do
+    "$QRLTOOL" mail queue --to "$MAIL_USER@$MAIL_DOMAIN" --name Opponent --subject "Game $i" \
+      --body-file "$body10k" --no-save-copy >/dev/null
+  done
+  # curl sends the very files that were queued, over one connection.
+  local cfg=$work/curl-send.cfg
+  : >"$cfg"
+  rm -rf "$work/data/sendset"
+  mkdir -p "$work/data/sendset"
+  cp "$QUOREL_HOME"/mailbox/*.032 "$work/data/sendset/"
   for f in "$work"/data/sendset/*.032; do
     printf 'url = "%s"\nupload-file = "%s"\n' "$smtp_url" "$f" >>"$cfg"
   done
