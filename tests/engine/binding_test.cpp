@@ -44,18 +44,18 @@ namespace fs = std::filesystem;
         }                                                                                          \
     } while (0)
 
-struct IsolatedStyle {
-    IsolatedStyle() { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
-} isolatedStyle;
-
-// Runs a scenario in a fresh process.
+// Runs a scenario in a fresh process (the test program started again, so
+// nothing of this process's state is inherited).
 #define ISOLATED(body)                                                                             \
-    EXPECT_EXIT(                                                                                   \
-        {                                                                                          \
-            body;                                                                                  \
-            std::_Exit(0);                                                                         \
-        },                                                                                         \
-        ::testing::ExitedWithCode(0), "")
+    do {                                                                                           \
+        GTEST_FLAG_SET(death_test_style, "threadsafe");                                            \
+        EXPECT_EXIT(                                                                               \
+            {                                                                                      \
+                body;                                                                              \
+                std::_Exit(0);                                                                     \
+            },                                                                                     \
+            ::testing::ExitedWithCode(0), "");                                                     \
+    } while (0)
 
 struct Box {
     TMessageKind kind;
