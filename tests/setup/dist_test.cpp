@@ -129,6 +129,34 @@ TEST_F(Dist, SetupInstallsAWorkingQuorel) {
         EXPECT_TRUE(fs::exists(root / "config/menus/applications-merged/setup-quorel.menu"));
     }
 
+    if (fs::exists(target + "/quorel")) {
+        // The installed program starts from the menu's folder and keeps its
+        // data there (a portable installation), not below home. The start-up
+        // probe shows the frame, reports and leaves.
+        env.push_back("QUOREL_STARTUP_BENCH=1");
+        pid_t pid = Start({target + "/quorel"}, target, root / "quorel.txt");
+        ASSERT_GT(pid, 0);
+        int rc = -1;
+        for (int i = 0; i < 600 && rc < 0; ++i) { // at most 30 s
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                rc = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        }
+        if (rc < 0) {
+            ::kill(pid, SIGKILL);
+            Wait(pid);
+        }
+        env.pop_back();
+        std::string qout = ReadFile(root / "quorel.txt");
+        EXPECT_EQ(rc, 0) << qout;
+        EXPECT_NE(qout.find("startup_ms="), std::string::npos) << qout;
+        EXPECT_TRUE(fs::is_directory(target + "/mailbox"));
+        EXPECT_FALSE(fs::exists(root / "data/quorel")); // $XDG_DATA_HOME/quorel
+    }
+
     // Installing again asks about the main file; unattended means Yes.
     ASSERT_EQ(Run({kDist + "/setup", "-INSTALL:" + target}, root.path(), out), 0) << out;
     EXPECT_NE(out.find("already exists.\nOverwrite data ? Yes"), std::string::npos) << out;
