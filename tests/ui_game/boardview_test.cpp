@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "ui/boardview/chessdiagram.h"
@@ -126,4 +127,23 @@ TEST(BoardView, MarksAreDrawnUnderThePiece) {
     EXPECT_NE(img.pixelColor(4 * 38 + 19, 5 * 38 + 19), QColor(Qt::gray)); // e3 is marked
     board.Redraw();
     EXPECT_EQ(board.MarkAt(24), 0);
+}
+
+TEST(BoardView, SecondPressDuringADragOnlyShowsPieceDragging) {
+    TChessDiagram2D board;
+    board.ShowPosition(chess::TChessPosition());
+    board.show();
+    int drops = 0;
+    QObject::connect(&board, &TChessDiagram::OnMouseUp,
+                     [&](int, int, Qt::MouseButton) { ++drops; });
+    const QPoint half(19, 19);
+    QTest::mousePress(&board, Qt::LeftButton, {}, board.SquareOrigin(14) + half);
+    ASSERT_TRUE(board.Dragging());
+    QTest::mouseMove(&board, board.SquareOrigin(24) + half);
+    uitest::ModalAnswers answers;
+    answers.Press(QMessageBox::Ok);
+    QTest::mousePress(&board, Qt::RightButton, Qt::NoModifier, board.SquareOrigin(50) + half);
+    EXPECT_EQ(answers.Texts(), QStringList{QStringLiteral("piece dragging")});
+    EXPECT_EQ(board.LastSquarePressed(), 14);
+    EXPECT_EQ(drops, 0);
 }

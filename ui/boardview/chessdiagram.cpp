@@ -242,6 +242,9 @@ void TChessDiagram2D::changeEvent(QEvent* e) {
 void TChessDiagram2D::mousePressEvent(QMouseEvent* e) {
     if (dragging_) {
         Tell(this, QMessageBox::Information, QApplication::applicationName(), pieceDraggingText_);
+        // The message box took the mouse: a drag whose button is up by now
+        // can never end with a drop, so the piece goes back.
+        if (!(QGuiApplication::mouseButtons() & Qt::LeftButton)) CancelDrag();
         return;
     }
     const int sq = SquareAtPoint(e->position().toPoint());
@@ -258,8 +261,19 @@ void TChessDiagram2D::mousePressEvent(QMouseEvent* e) {
     update(DragRect());
 }
 
+void TChessDiagram2D::CancelDrag() {
+    if (!dragging_) return;
+    dragging_ = false;
+    RebuildOffscreen();
+    update();
+}
+
 void TChessDiagram2D::mouseMoveEvent(QMouseEvent* e) {
     if (!dragging_) return;
+    if (!(e->buttons() & Qt::LeftButton)) { // released where this view never saw it
+        CancelDrag();
+        return;
+    }
     const QPoint origin = e->position().toPoint() - QPoint(kSquare / 2, kSquare / 2);
     if (origin == dragOrigin_) return;
     const QRect old = DragRect();

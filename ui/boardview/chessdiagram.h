@@ -104,6 +104,8 @@ class TChessDiagram2D : public TChessDiagram {
     // the piece drawn on top. Marks are cleared by ClearMarks or Redraw.
     void MarkSquare(int square, int piece, int kind);
     void ClearMarks();
+    // Ends a running drag without a drop: the piece is drawn back on its square.
+    void CancelDrag();
     int MarkAt(int square) const;
 
     // The 304x304 picture (device pixel ratio 1), as the exports use it.
