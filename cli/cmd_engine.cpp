@@ -5,6 +5,7 @@
 #include "cli/command.h"
 #include "engine/analysis.h"
 #include "engine/rebelengine.h"
+#include "platform/codepage.h"
 #include "shell/folders.h"
 
 #include <algorithm>
@@ -123,7 +124,7 @@ int Analyse(std::vector<std::string> args) {
         std::ifstream in(report, std::ios::binary);
         for (std::string line; std::getline(in, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            std::cout << line << "\n";
+            std::cout << Cp1252ToUtf8(line) << "\n"; // the report is a Windows-1252 text file
         }
         in.close();
         fs::remove(report, ec);

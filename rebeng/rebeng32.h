@@ -9,6 +9,9 @@
 // success. After every call on an instance, RebelEngineGetError(handle) and
 // RebelEngineGetSysError(handle) give the library's error number (0 = none)
 // and the system's error number (errno) of the last operation on it.
+// The PGN file is read as Windows-1252 (or ASCII) text with the piece letters
+// of any move-list language; the result files are written as Windows-1252
+// text with CR LF line ends (tag values are copied byte for byte).
 #include <cstdint>
 
 extern "C" {

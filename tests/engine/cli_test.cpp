@@ -61,7 +61,7 @@ class AnalyseCommandTest : public ::testing::Test {
             EXPECT_TRUE(w.Play(m));
         quorel::chess::TGameRecord rec = w.Record();
         rec.White = "Ann Smith";
-        rec.Black = "Bob";
+        rec.Black = "J\xc3\xbcrgen";
         rec.Event = "Club";
         rec.Result = "*";
         for (int k : marks)
@@ -91,6 +91,8 @@ TEST_F(AnalyseCommandTest, AnalysesTheMarkedMovesAndPrintsTheReport) {
         std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Moves analysed : 1 of 1\n"), std::string::npos) << r.out;
+    // The report file is Windows-1252; the terminal gets UTF-8.
+    EXPECT_NE(r.out.find("Black   : J\xc3\xbcrgen\n"), std::string::npos) << r.out;
     // The engine file in the engine's (writable) folder; no report left behind.
     std::ifstream in(dir_ / "eng" / "QUOREL.PGN", std::ios::binary);
     std::stringstream file;
