@@ -108,9 +108,10 @@ TAddressDialog::TAddressDialog(TAddressBook& book, QWidget* parent) : QDialog(pa
     list_->setHeaderLabels({Msg(QStringLiteral("@Name")), Msg(QStringLiteral("@EmailAddress")),
                             Msg(QStringLiteral("@Comments"))});
     const int ch = fontMetrics().averageCharWidth();
-    list_->setColumnWidth(0, 26 * ch);
+    list_->setAlternatingRowColors(true);
+    list_->setColumnWidth(0, 30 * ch);
     list_->setColumnWidth(1, 30 * ch);
-    resize(std::max(640, 92 * ch), 400);
+    resize(std::max(700, 100 * ch), 400);
     RefreshList();
 }
 

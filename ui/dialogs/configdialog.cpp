@@ -58,6 +58,9 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text) {
 
 // An edit with a browse button beside it.
 QHBoxLayout* WithButton(QLineEdit* edit, QPushButton* button) {
+    // A browse button ("...") stays small beside its field.
+    if (button->text() == QLatin1String("..."))
+        button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
     auto* row = new QHBoxLayout;
     row->addWidget(edit, 1);
     row->addWidget(button);

@@ -53,6 +53,7 @@ TSelectDialog::TSelectDialog(QWidget* parent) : QDialog(parent) {
     list_->setAllColumnsShowFocus(true);
     list_->setUniformRowHeights(true);
     list_->setSortingEnabled(false);
+    list_->setAlternatingRowColors(true);
 
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("StatusLabel"));

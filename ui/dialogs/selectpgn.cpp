@@ -35,6 +35,7 @@ const char* const kLabelNames[pgn::kPickerColumns] = {
     "LabelSite", "LabelEvent", "LabelWhite", "LabelBlack", "LabelResult", "LabelDate", "LabelEco"};
 const char* const kLabelTexts[pgn::kPickerColumns] = {"Site",   "Event", "White", "Black",
                                                       "Result", "Date",  "ECO"};
+constexpr int kColumnDateIndex = pgn::kColumnDate;
 } // namespace
 
 TSelectPGN::TSelectPGN(QWidget* parent) : QDialog(parent), reader_(new pgn::TPGNReader) {
@@ -143,9 +144,14 @@ TSelectPGN::TSelectPGN(QWidget* parent) : QDialog(parent), reader_(new pgn::TPGN
     for (const char* key : kHeaderKeys)
         headers << Msg(QLatin1String(key));
     list_->setHeaderLabels(headers);
+    // Columns as wide as their characters need in the window's font (a
+    // date is digits, which are wider than the average character).
     const int ch = fontMetrics().averageCharWidth();
     for (int c = 0; c < pgn::kPickerColumns - 1; ++c)
-        list_->setColumnWidth(c, (std::min(pgn::ColumnWidths[size_t(c)], 22) + 2) * ch);
+        list_->setColumnWidth(c, (std::min(pgn::ColumnWidths[size_t(c)], 24) + 3) * ch);
+    list_->setColumnWidth(kColumnDateIndex,
+                          fontMetrics().horizontalAdvance(QStringLiteral("0000.00.00")) + 3 * ch);
+    list_->setAlternatingRowColors(true);
     resize(std::max(900, 120 * ch), 560);
 
     reader_->OnMessage = [this](const std::string& text) {
