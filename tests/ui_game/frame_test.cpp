@@ -10,6 +10,7 @@
 
 #include "shell/startup.h"
 #include "ui/common/appcontext.h"
+#include "ui/common/langapply.h"
 #include "ui/frame/mainform.h"
 #include "ui/game/gamewindow.h"
 #include "uitest_util.h"
@@ -128,4 +129,26 @@ TEST(Frame, SettingsGiveTheLookOfTheRun) {
     ASSERT_NE(game, nullptr);
     EXPECT_FALSE(game->findChild<QLabel*>(QStringLiteral("FileLabel1"))->isVisible());
     frame.close();
+}
+
+TEST(Frame, SettingsDialogAppliesColoursAtOnceAndLanguageAtNextStart) {
+    Home home;
+    TShellSession session(home.Env());
+    StartSession(session);
+    TMainForm frame(session);
+    ASSERT_EQ(ui::UiLanguage(), 0);
+    const auto saved = ui::DialogHooks().configure;
+    ui::DialogHooks().configure = [&session](QWidget*) {
+        session.Settings().Language = 2;
+        session.Settings().BackgroundColor = 0x00ff00; // green (red is the low byte)
+        return true;
+    };
+    frame.FileConfigClick();
+    ui::DialogHooks().configure = saved;
+    EXPECT_EQ(ui::UiLanguage(), 0);
+    EXPECT_EQ(frame.MdiArea()->background().color(), QColor(0, 255, 0));
+    TForm2* game = frame.OpenGameWindow(QStringLiteral("NONAME.QRL"));
+    ASSERT_NE(game, nullptr);
+    EXPECT_EQ(game->findChild<QLabel*>(QStringLiteral("LabelMoves"))->text(),
+              QStringLiteral("Moves"));
 }

@@ -63,7 +63,9 @@ QString SettingsPath(const std::string& p, const QString& programFolder) {
 } // namespace
 
 // Fills the run's context from the session's settings.
-static void FillContext(TShellSession& session) {
+// The language is taken only at start: a change in the settings dialog
+// applies from the next start.
+static void FillContext(TShellSession& session, bool atStart) {
     TAppContext& ctx = AppContext();
     const TSettings& s = session.Settings();
     const TFolders& f = session.Folders();
@@ -83,7 +85,7 @@ static void FillContext(TShellSession& session) {
     ctx.useBitmapSquares = s.UseBitmapSquares;
     ctx.lightBitmap = SettingsPath(s.LightSquaresBitmap, ctx.programFolder);
     ctx.darkBitmap = SettingsPath(s.DarkSquaresBitmap, ctx.programFolder);
-    SetUiLanguage(s.Language);
+    if (atStart) SetUiLanguage(s.Language);
 
     // The Bio page looks opponents up in the run's address book.
     TDialogHooks& hooks = DialogHooks();
@@ -112,7 +114,7 @@ static void FillContext(TShellSession& session) {
 TMainForm::TMainForm(TShellSession& session, QWidget* parent)
     : QMainWindow(parent), session_(session) {
     setObjectName(QStringLiteral("TMainForm"));
-    FillContext(session_);
+    FillContext(session_, true);
     setWindowTitle(QStringLiteral("Quorel"));
     mdi_ = new QMdiArea(this);
     mdi_->setObjectName(QStringLiteral("ClientArea"));
@@ -385,7 +387,7 @@ void TMainForm::FileImportOldClick() {
 
 void TMainForm::FileConfigClick() {
     if (!DialogHooks().configure || !DialogHooks().configure(this)) return;
-    FillContext(session_);
+    FillContext(session_, false);
     ApplyLook();
 }
 
