@@ -408,3 +408,54 @@ TEST(GameWindow, TimeRegisterFollowsPenalizationAndToday) {
     EXPECT_EQ(panel("RepliedPanel")->text(),
               QString::fromStdString(quorel::FormatDateTime("mm/dd/yy", now)));
 }
+
+TEST(GameWindow, CommentDialogAnnotatesTheMove) {
+    uitest::TempProgram program;
+    program.CopySample(QStringLiteral("SAMPLE.QRL"));
+    TForm2 w;
+    w.RefreshGame(QStringLiteral("SAMPLE.QRL"));
+    w.show();
+    uitest::ModalAnswers answers;
+    answers.Then([](QWidget* d) {
+        auto* dialog = qobject_cast<ui::TDiacriticDialog*>(d);
+        ASSERT_NE(dialog, nullptr);
+        dialog->List()->setCurrentRow(3); // "Very good move : !!"
+        dialog->accept();
+    });
+    w.MoveListDblClick(2); // record 3: 2.Nf3
+    EXPECT_EQ(w.Record().Move(3).Annotation, 4);
+    EXPECT_EQ(MoveList(w)->item(2)->text(), QStringLiteral("2.Nf3!!"));
+    EXPECT_TRUE(w.Modified());
+}
+
+TEST(GameWindow, CancelledPromotionRefusesTheMove) {
+    uitest::TempProgram program;
+    program.WriteGame(QStringLiteral("PROMO.QRL"),
+                      uitest::GameFromEPD("k7/6P1/8/8/8/8/8/K7 w - -"));
+    TForm2 w;
+    w.RefreshGame(QStringLiteral("PROMO.QRL"));
+    w.show();
+    const std::string before = w.Record().ToFileBytes();
+    uitest::ModalAnswers answers;
+    answers.Then([](QWidget* d) { qobject_cast<QDialog*>(d)->reject(); });
+    uitest::Drag(w.Board(), 66, 76);
+    EXPECT_EQ(w.Record().ToFileBytes(), before);
+    EXPECT_EQ(w.Board()->Position().PieceOnSquare(66), chess::kWhitePawn);
+}
+
+TEST(GameWindow, CloneIsAnUnnamedModifiedCopy) {
+    uitest::TempProgram program;
+    program.CopySample(QStringLiteral("SAMPLE.QRL"));
+    TForm2 w;
+    w.RefreshGame(QStringLiteral("SAMPLE.QRL"));
+    EXPECT_TRUE(w.findChild<QPushButton*>(QStringLiteral("CloneButton"))->isEnabled());
+    TForm2* twin = nullptr;
+    w.createSibling = [&twin] { return twin = new TForm2; };
+    w.CloneGame();
+    ASSERT_NE(twin, nullptr);
+    EXPECT_EQ(twin->FileName(), QStringLiteral("NONAME.QRL"));
+    EXPECT_TRUE(twin->Modified());
+    EXPECT_EQ(twin->Record().ToFileBytes(), w.Record().ToFileBytes());
+    twin->SetModified(false);
+    delete twin;
+}
