@@ -40,10 +40,13 @@ bool IsClipboardFile(const QString& file) {
     return QFileInfo(file).absoluteFilePath() == QFileInfo(clip).absoluteFilePath();
 }
 
-// Shows the picker modally over parent.
+// Shows the picker modally. It belongs to the frame (so that it lives for
+// the run, whichever game window asked for it), or to parent without one.
 int ShowPicker(TSelectPGN& picker, QWidget* parent) {
-    if (parent && picker.parentWidget() != parent)
-        picker.setParent(parent, picker.windowFlags() | Qt::Dialog);
+    QWidget* owner = FrameOf(parent);
+    if (!owner) owner = parent;
+    if (owner && picker.parentWidget() != owner)
+        picker.setParent(owner, picker.windowFlags() | Qt::Dialog);
     return picker.exec();
 }
 
