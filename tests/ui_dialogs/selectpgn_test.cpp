@@ -203,6 +203,10 @@ TEST_F(PickerTest, CancelStopsALargeScanAndTheWindowStays) {
     // The first events pumped by the scan press Cancel.
     QTimer::singleShot(0, &picker, [this] {
         EXPECT_TRUE(picker.Scanning());
+        // The caption counts the games found so far.
+        EXPECT_TRUE(picker.windowTitle().endsWith(QStringLiteral(" games")))
+            << picker.windowTitle().toStdString();
+        EXPECT_NE(picker.windowTitle(), QStringLiteral("0 games"));
         picker.CancelButtonClick();
     });
     picker.RefreshList();
