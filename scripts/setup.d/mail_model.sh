@@ -6,13 +6,15 @@ set -euo pipefail
 dest=/opt/quorel-test/pytestsuite
 marker="$dest/usr/lib/python3.11/test/test_email/data"
 if [ -d "$marker" ]; then exit 0; fi
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 if ! apt-get download libpython3.11-testsuite >/dev/null 2>&1; then
-  apt-get update -qq
+  $SUDO apt-get update -qq
   apt-get download libpython3.11-testsuite
 fi
-mkdir -p "$dest"
-dpkg -x libpython3.11-testsuite_*.deb "$dest"
+$SUDO mkdir -p "$dest"
+$SUDO dpkg -x libpython3.11-testsuite_*.deb "$dest"
 test -d "$marker"
