@@ -220,8 +220,8 @@ int Send(std::vector<std::string> args) {
     if (!TakeTimeOut(args, logic, "mail send") || !NoMoreArgs(args, "mail send")) return 2;
     logic.FormCreate();
     bool ok = logic.SendButtonClick();
-    if (!ok && !logic.msSMTP.LastReply().empty())
-        std::cerr << "last server reply: " << logic.msSMTP.LastReply() << "\n";
+    if (!ok && !logic.LastError.empty())
+        std::cerr << "qrltool mail send: " << logic.LastError << "\n";
     logic.FormDestroy();
     return ok ? 0 : 1;
 }
@@ -238,6 +238,8 @@ int ListServer(std::vector<std::string> args) {
     bool ok = logic.UpdateButtonClick();
     for (const auto& l : logic.ListLines)
         std::cout << l << "\n";
+    if (!ok && !logic.LastError.empty())
+        std::cerr << "qrltool mail list-server: " << logic.LastError << "\n";
     logic.FormDestroy();
     return ok ? 0 : 1;
 }
@@ -266,6 +268,8 @@ int Fetch(std::vector<std::string> args) {
         logic.MArkALl();
         ok = logic.RetrievebuttonClick();
     }
+    if (!ok && !logic.LastError.empty())
+        std::cerr << "qrltool mail fetch: " << logic.LastError << "\n";
     logic.FormDestroy();
     return ok ? 0 : 1;
 }

@@ -169,6 +169,7 @@ void TConnectionLogic::SafeDisconnect(TmsMailBase& client) {
 // ---- sending -----------------------------------------------------------------
 
 bool TConnectionLogic::SendButtonClick() {
+    LastError.clear();
     UpdateServerName();
     SetGauge(0, true);
     return SendMail();
@@ -185,8 +186,9 @@ bool TConnectionLogic::SendMail() {
     DisableControls();
     try {
         msSMTP.Connect();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // Socket failures are already in the log (OnError).
+        LastError = e.what();
         if (msSMTP.Connected()) msSMTP.Close();
         EnableControls();
         return false;
@@ -204,11 +206,13 @@ bool TConnectionLogic::SendMail() {
             store_.MarkSent(n);
         }
         msSMTP.Disconnect();
-    } catch (const EMailNetError&) {
+    } catch (const EMailNetError& e) {
+        LastError = e.what();
         completed = false;
     } catch (const std::exception& e) {
         // A message that cannot be loaded or encoded.
-        Add("SMTP ERROR: " + std::string(e.what()));
+        LastError = e.what();
+        Add("SMTP ERROR: " + LastError);
         completed = false;
     }
     if (!completed) {
@@ -224,6 +228,7 @@ bool TConnectionLogic::SendMail() {
 // ---- listing -------------------------------------------------------------------
 
 bool TConnectionLogic::UpdateButtonClick() {
+    LastError.clear();
     UpdateServerName();
     bool ok = UpdateRemoteInfo();
     RefreshList();
@@ -239,7 +244,8 @@ bool TConnectionLogic::UpdateRemoteInfo() {
         RemotePOP.GetRemoteInfo();
         if (RemotePOP.RemoteInfo.empty()) Add(T("@NoMailInServer"));
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        LastError = e.what();
         RemotePOP.RemoteInfo.clear();
         SafeDisconnect(RemotePOP);
         Add(T("@Clearing"));
@@ -293,7 +299,8 @@ bool TConnectionLogic::Transfer(const char* failureKey) {
     try {
         RemotePOP.TransferMarked();
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        LastError = e.what();
         Add(T(failureKey) + " " + RemotePOP.Server);
         Add(T("@Clearing"));
         RemotePOP.RemoteInfo.clear();
@@ -322,6 +329,7 @@ bool TConnectionLogic::Delete() {
 }
 
 bool TConnectionLogic::RetrievebuttonClick() {
+    LastError.clear();
     UpdateServerName();
     if (std::find(Selected.begin(), Selected.end(), true) == Selected.end()) {
         Add(T("@MustSelect"));
@@ -337,6 +345,7 @@ bool TConnectionLogic::RetrievebuttonClick() {
 }
 
 bool TConnectionLogic::DeleteButtonClick() {
+    LastError.clear();
     if (std::find(Selected.begin(), Selected.end(), true) == Selected.end()) {
         Add(T("@MustSelectToDelete"));
         return true;

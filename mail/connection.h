@@ -77,6 +77,9 @@ class TConnectionLogic {
     bool ControlsEnabled = true;
     int GaugePosition = 0;
     bool GaugeVisible = false;
+    // The text of the failure that ended the last operation ("" after a
+    // success): the server's reply for refusals, else the error message.
+    std::string LastError;
     int QueuedCount = 0;
     int SentCount = 0;
 

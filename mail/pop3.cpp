@@ -44,7 +44,8 @@ void TmsCustomPOP::Login() {
     TcpConnect();
     if (!IsPositive(ReceiveLine())) ServerFailure();
     if (Security == TMailSecurity::StartTls) {
-        Command("STLS");
+        SendLine("STLS");
+        if (!IsPositive(ReceiveLine())) RefusedTls();
         StartTls();
     }
     Command("USER " + UserName);

@@ -127,7 +127,7 @@ void TmsSMTP::Login() {
     Ehlo();
     if (Security == TMailSecurity::StartTls) {
         SendLine("STARTTLS");
-        Expect2xx(ReadReply());
+        if (ReadReply() / 100 != 2) RefusedTls();
         StartTls();
         Ehlo();
     }

@@ -397,6 +397,11 @@ void TagSocket::ServerFailure() {
     throw EServerError(lastReply_);
 }
 
+void TagSocket::RefusedTls() {
+    SocketFailureText(
+        kTlsFailedText + std::string("the server refused to start TLS: ") + lastReply_, 0);
+}
+
 void TagSocket::PropertyFailure(int number) {
     throw EMailPropertyError(MailNetText(number));
 }

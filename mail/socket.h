@@ -172,6 +172,10 @@ class TagSocket {
     [[noreturn]] void Canceled();
     [[noreturn]] void ServerFailure(); // EServerError with the last reply
     [[noreturn]] void PropertyFailure(int number);
+    // The server would not start TLS (STARTTLS / STLS refused): an error
+    // line with its reply, and the connection is closed — never a fall-back
+    // to the plain dialogue.
+    [[noreturn]] void RefusedTls();
 
   private:
     enum class IoStatus { Ok, Again, WantWrite, WantRead, Closed, Failed };

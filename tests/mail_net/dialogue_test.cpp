@@ -644,3 +644,56 @@ TEST(NetTexts, SecurityNames) {
     EXPECT_EQ(ParseMailSecurity("SSL"), TMailSecurity::None);
     EXPECT_EQ(MailSecurityName(TMailSecurity::StartTls), "STARTTLS");
 }
+
+TEST(TlsDialogue, RefusedStartTlsIsAnErrorNeverAPlainFallBack) {
+    struct Row {
+        bool smtp;
+        FakeServer::Script script;
+        std::string sentTail;
+        std::string reply;
+    };
+    const std::vector<Row> rows = {
+        {true,
+         {"S:220 ready", "C", "S:250-mail.example.org", "S:250 AUTH PLAIN", "C",
+          "S:454 TLS not available"},
+         "STARTTLS\r\n",
+         "454 TLS not available"},
+        {false, {"S:+OK ready", "C", "S:-ERR no STLS here"}, "STLS\r\n", "-ERR no STLS here"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.reply);
+        FakeServer server(r.script);
+        std::unique_ptr<TmsMailBase> client;
+        if (r.smtp) {
+            auto smtp = std::make_unique<TmsSMTP>();
+            smtp->UserName = "player";
+            smtp->Password = "s3cret";
+            client = std::move(smtp);
+        } else {
+            auto pop = std::make_unique<TmsRemotePOP>();
+            pop->UserName = "player";
+            pop->Password = "s3cret";
+            client = std::move(pop);
+        }
+        client->Server = server.Address();
+        client->Security = TMailSecurity::StartTls;
+        Events ev;
+        ev.Wire(*client);
+        try {
+            client->Connect();
+            FAIL();
+        } catch (const ESocketError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "TLS negotiation failed: the server refused to start TLS: " + r.reply);
+        }
+        EXPECT_FALSE(client->Connected());
+        server.Join();
+        const std::string got = server.Received();
+        ASSERT_GE(got.size(), r.sentTail.size());
+        EXPECT_EQ(got.substr(got.size() - r.sentTail.size()), r.sentTail); // nothing after it
+        EXPECT_EQ(got.find("s3cret"), std::string::npos);
+        EXPECT_EQ(got.find("USER"), std::string::npos);
+        EXPECT_EQ(ev.seen.at(1),
+                  "error:TLS negotiation failed: the server refused to start TLS: " + r.reply);
+    }
+}

@@ -300,6 +300,7 @@ TEST_F(RealServers, WrongPasswordsFailCleanly) {
     logic->Config.SmtpSecurity = TMailSecurity::StartTls;
     EXPECT_FALSE(logic->SendButtonClick());
     EXPECT_TRUE(Logged(logic->msSMTP, "535 "));
+    EXPECT_EQ(logic->LastError.substr(0, 4), "535 ") << logic->LastError;
     TMailIndexRecord rec;
     ASSERT_TRUE(store.ReadRecord(store.FindByFileName(file), rec));
     EXPECT_EQ(rec.Folder, kFolderQueued);
