@@ -39,6 +39,7 @@ TEST(ConfigDialog, OpensWithTheFileAndCaption) {
     folder.WriteText(QString::fromStdString(folder.Session()->SettingsFile().string()),
                      "[SETUP]\r\nUser Name=Ana Souto\r\nemail address=ana@example.org\r\n"
                      "Background_Color=255\r\nLanguage=9\r\n"
+                     "smtp security=starttls\r\n"
                      "[rebel]\r\nREBEL_ENGINE_VERSION=1\r\nRebel_engine_hash_size=4\r\n");
     ASSERT_TRUE(WritePasswordFile(folder.Session()->PasswordFile(), "s3cret"));
     TConfigDialog dialog(*folder.Session());
@@ -54,6 +55,8 @@ TEST(ConfigDialog, OpensWithTheFileAndCaption) {
     EXPECT_EQ(Child<QComboBox>(dialog, "HashGroup")->currentText(), QStringLiteral("4 Mb"));
     EXPECT_EQ(dialog.FieldValues().BackgroundColor, 255);
     EXPECT_TRUE(Child<QRadioButton>(dialog, "UseColorsButton")->isChecked());
+    EXPECT_EQ(Child<QComboBox>(dialog, "SmtpSecurityGroup")->currentIndex(), 1);
+    EXPECT_EQ(Child<QComboBox>(dialog, "Pop3SecurityGroup")->currentIndex(), 0); // absent: none
 }
 
 TEST(ConfigDialog, OkAppliesTheHashRuleAndWritesEveryField) {
@@ -75,6 +78,11 @@ TEST(ConfigDialog, OkAppliesTheHashRuleAndWritesEveryField) {
     Child<QComboBox>(dialog, "EngineGroup")->setCurrentIndex(0); // Rebel Decade 2.0
     Child<QComboBox>(dialog, "HashGroup")->setCurrentIndex(3);   // 2 Mb: refused
     Child<QComboBox>(dialog, "LanguageGroup")->setCurrentIndex(2);
+    Child<QComboBox>(dialog, "SmtpSecurityGroup")->setCurrentIndex(1);
+    Child<QComboBox>(dialog, "Pop3SecurityGroup")->setCurrentIndex(2);
+    Child<QLineEdit>(dialog, "EditSmtpUser")->setText(QStringLiteral("ana@example.org"));
+    Child<QLineEdit>(dialog, "EditSmtpPassword")->setText(QStringLiteral("smtp-pw"));
+    Child<QLineEdit>(dialog, "EditCertificate")->setText(QStringLiteral("/etc/ca.pem"));
 
     dlgtest::Modals modals;
     modals.Press(QMessageBox::Ok);
@@ -109,6 +117,10 @@ TEST(ConfigDialog, OkAppliesTheHashRuleAndWritesEveryField) {
         {"REBEL", "Rebel_Engine_Path", "/opt/rebel/REBEL.EXE"},
         {"REBEL", "Rebel_engine_version", "0"},
         {"REBEL", "Rebel_engine_hash_size", "0"},
+        {"Setup", "SMTP Security", "STARTTLS"},
+        {"Setup", "POP3 Security", "TLS"},
+        {"Setup", "SMTP User Name", "ana@example.org"},
+        {"Setup", "Trusted Certificate", "/etc/ca.pem"},
     };
     for (const auto& e : expected)
         EXPECT_EQ(ini.Get(e.section, e.key).value_or("<absent>"), e.value) << e.key;
@@ -121,6 +133,10 @@ TEST(ConfigDialog, OkAppliesTheHashRuleAndWritesEveryField) {
     EXPECT_EQ(record[0], 2);
     EXPECT_NE(record.substr(1, 2), "pw");
     EXPECT_EQ(DecodePasswordRecord(record), "pw");
+    // The SMTP password in a file of its own, kept like the POP3 one.
+    EXPECT_EQ(ReadPasswordFile(folder.Session()->Folders().Program / "quorel-smtp.pwd")
+                  .value_or("<absent>"),
+              "smtp-pw");
     // Taken over for the run; the engine path held is its folder.
     EXPECT_EQ(folder.Session()->Settings().EmailAddress, "ana@example.org");
     EXPECT_EQ(folder.Session()->Password(), "pw");

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "shell/profile.h"
 #include "shell/startup.h"
 #include "ui/common/appcontext.h"
 #include "ui/common/langapply.h"
@@ -34,7 +35,26 @@ int32_t SettingFromColour(const QColor& c) {
     return int32_t(uint32_t(c.red()) | (uint32_t(c.green()) << 8) | (uint32_t(c.blue()) << 16));
 }
 
+int SecurityIndex(const std::string& text) {
+    const QString t = QU(text).trimmed().toUpper();
+    if (t == QLatin1String("STARTTLS")) return 1;
+    if (t == QLatin1String("TLS")) return 2;
+    return 0;
+}
+
+const char* SecurityName(int index) {
+    static const char* const names[3] = {"NONE", "STARTTLS", "TLS"};
+    return names[index >= 0 && index <= 2 ? index : 0];
+}
+
 namespace {
+
+QComboBox* MakeSecurityBox(QWidget* parent, const char* name) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QLatin1String(name));
+    c->addItems({QStringLiteral("None"), QStringLiteral("STARTTLS"), QStringLiteral("TLS")});
+    return c;
+}
 
 QLineEdit* MakeEdit(QWidget* parent, const char* name) {
     auto* e = new QLineEdit(parent);
@@ -105,6 +125,29 @@ TConfigDialog::TConfigDialog(TShellSession& session, QWidget* parent)
     countryRow->addWidget(countryButton);
     countryRow->addStretch(1);
     form1->addRow(MakeLabel(player, "LabelCountry", "Countr&y:", country_), countryRow);
+
+    // --- mail security (today's providers; "None" is the plain dialogue)
+    auto* security = new QGroupBox(QStringLiteral("Mail security"), this);
+    security->setObjectName(QStringLiteral("SecurityGroup"));
+    smtpSecurity_ = MakeSecurityBox(security, "SmtpSecurityGroup");
+    pop3Security_ = MakeSecurityBox(security, "Pop3SecurityGroup");
+    smtpUser_ = MakeEdit(security, "EditSmtpUser");
+    smtpPassword_ = MakeEdit(security, "EditSmtpPassword");
+    smtpPassword_->setEchoMode(QLineEdit::Password);
+    smtpPassword_->setMaxLength(255);
+    certificate_ = MakeEdit(security, "EditCertificate");
+    QPushButton* certificateButton = MakeButton(security, "CertificateButton", "...");
+    auto* formS = new QFormLayout(security);
+    formS->addRow(MakeLabel(security, "LabelSmtpSecurity", "SMTP Securit&y:", smtpSecurity_),
+                  smtpSecurity_);
+    formS->addRow(MakeLabel(security, "LabelPop3Security", "POP3 Securi&ty:", pop3Security_),
+                  pop3Security_);
+    formS->addRow(MakeLabel(security, "LabelSmtpUser", "SMTP User Na&me:", smtpUser_), smtpUser_);
+    formS->addRow(MakeLabel(security, "LabelSmtpPassword", "SMTP Passwo&rd:", smtpPassword_),
+                  smtpPassword_);
+    formS->addRow(MakeLabel(security, "LabelCertificate", "Trusted Certificate:", certificate_),
+                  WithButton(certificate_, certificateButton));
+    connect(certificateButton, &QPushButton::clicked, this, &TConfigDialog::CertificateButtonClick);
 
     // --- documents, programs, language, options
     auto* other = new QGroupBox(QStringLiteral("Files and options"), this);
@@ -191,10 +234,11 @@ TConfigDialog::TConfigDialog(TShellSession& session, QWidget* parent)
     auto* columns = new QHBoxLayout;
     auto* left = new QVBoxLayout;
     left->addWidget(player);
-    left->addWidget(squares);
+    left->addWidget(security);
     left->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(other);
+    right->addWidget(squares);
     right->addWidget(rebel);
     right->addStretch(1);
     columns->addLayout(left, 1);
@@ -257,6 +301,13 @@ void TConfigDialog::FormActivate() {
     hash_->setCurrentIndex(
         s.RebelEngineHashSize >= 0 && s.RebelEngineHashSize <= 6 ? s.RebelEngineHashSize : 0);
     engine_->setCurrentIndex(s.RebelEngineVersion == 1 ? 1 : 0);
+    smtpSecurity_->setCurrentIndex(SecurityIndex(s.SmtpSecurity));
+    pop3Security_->setCurrentIndex(SecurityIndex(s.Pop3Security));
+    smtpUser_->setText(Str(s.SmtpUserName));
+    certificate_->setText(Str(s.TrustedCertificate));
+    smtpPassword_->setText(
+        Str(ReadPasswordFile(session_.Folders().Program / SmtpPasswordFileName(session_.Profile()))
+                .value_or("")));
     ShowColours();
     UpdateSquareMode();
 }
@@ -301,11 +352,26 @@ TSettings TConfigDialog::FieldValues() const {
     s.RebelEnginePath = SU(enginePath_->text());
     s.RebelEngineHashSize = hash_->currentIndex() < 0 ? 0 : hash_->currentIndex();
     s.RebelEngineVersion = engine_->currentIndex() == 1 ? 1 : 0;
+    s.SmtpSecurity = SecurityName(smtpSecurity_->currentIndex());
+    s.Pop3Security = SecurityName(pop3Security_->currentIndex());
+    s.SmtpUserName = SU(smtpUser_->text().trimmed());
+    s.TrustedCertificate = SU(certificate_->text());
     return s;
 }
 
 QString TConfigDialog::Password() const {
     return password_->text();
+}
+
+QString TConfigDialog::SmtpPassword() const {
+    return smtpPassword_->text();
+}
+
+void TConfigDialog::CertificateButtonClick() {
+    const QString file = QFileDialog::getOpenFileName(
+        this, Msg(QStringLiteral("@CertificateTitle")), AppContext().programFolder,
+        Msg(QStringLiteral("@CertificateFilter")) + QStringLiteral(" (*.pem *.crt *.cer);;* (*)"));
+    if (!file.isEmpty()) certificate_->setText(file);
 }
 
 void TConfigDialog::OKBtnClick() {
@@ -321,6 +387,13 @@ void TConfigDialog::OKBtnClick() {
         Tell(this, QMessageBox::Critical, BoxTitle(),
              Msg(QStringLiteral("@CannotSave")) +
                  (error.empty() ? QString() : QStringLiteral(" : ") + QU(error)));
+        return;
+    }
+    // The SMTP password is kept like the POP3 one, in a file of its own.
+    if (!WritePasswordFile(session_.Folders().Program / SmtpPasswordFileName(session_.Profile()),
+                           SU(smtpPassword_->text()), &error)) {
+        Tell(this, QMessageBox::Critical, BoxTitle(),
+             Msg(QStringLiteral("@CannotSave")) + QStringLiteral(" : ") + QU(error));
         return;
     }
     languageChanged_ = changed;
@@ -348,14 +421,16 @@ void TConfigDialog::SignatureButtonClick() {
 void TConfigDialog::PegasusButtonClick() {
     const QString file = QFileDialog::getOpenFileName(
         this, Msg(QStringLiteral("@PegasusTitle")), AppContext().programFolder,
-        Msg(QStringLiteral("@ProgramFilter")) + QStringLiteral(" (*.exe *.EXE);;* (*)"));
+        // Programs here carry no ".exe": every file is offered first.
+        Msg(QStringLiteral("@ProgramFilter")) + QStringLiteral(" (*);;*.exe (*.exe *.EXE)"));
     if (!file.isEmpty()) pegasus_->setText(file);
 }
 
 void TConfigDialog::EngineButtonClick() {
     const QString file = QFileDialog::getOpenFileName(
         this, QStringLiteral("Diagrom: Select Rebel engine location"), AppContext().programFolder,
-        QStringLiteral("Rebel engine PIF file (*.PIF *.pif);;Rebel engine (*.EXE *.exe)"));
+        // The engine program may be any UCI engine, which has no extension.
+        QStringLiteral("Rebel engine PIF file (*.PIF *.pif);;Rebel engine (*.EXE *.exe);;* (*)"));
     if (!file.isEmpty()) enginePath_->setText(file);
 }
 

@@ -35,6 +35,7 @@ class TConfigDialog : public QDialog {
     // The settings as the fields hold them now (over the values read).
     TSettings FieldValues() const;
     QString Password() const;
+    QString SmtpPassword() const;
     // True when OK changed the language (the message has been shown).
     bool LanguageChanged() const { return languageChanged_; }
 
@@ -42,6 +43,7 @@ class TConfigDialog : public QDialog {
     void SignatureButtonClick();
     void PegasusButtonClick();
     void EngineButtonClick();
+    void CertificateButtonClick();
     void ChooseColour(int which); // 0 light, 1 dark, 2 background
     void ChooseBitmap(bool light);
 
@@ -61,13 +63,19 @@ class TConfigDialog : public QDialog {
     QString formCaption_;
 
     QLineEdit *userName_, *email_, *smtp_, *pop3_, *pop3User_, *password_, *country_, *signature_,
-        *iecg_, *pegasus_, *lightBitmap_, *darkBitmap_, *enginePath_;
-    QComboBox *language_, *hash_, *engine_;
+        *iecg_, *pegasus_, *lightBitmap_, *darkBitmap_, *enginePath_, *smtpUser_, *smtpPassword_,
+        *certificate_;
+    QComboBox *language_, *hash_, *engine_, *smtpSecurity_, *pop3Security_;
     QCheckBox *coordinates_, *colouredButtons_;
     QRadioButton *useColors_, *useBitmaps_;
     QPushButton* colourButtons_[3]{};
     QPushButton *lightBitmapButton_, *darkBitmapButton_;
 };
+
+// The security choices of a mail server in the order of their lists:
+// "NONE", "STARTTLS", "TLS"; an unknown text is "NONE" (index 0).
+int SecurityIndex(const std::string& text);
+const char* SecurityName(int index);
 
 // Colours as the settings file stores them (red in the low byte).
 QColor ColourFromSetting(int32_t value);
