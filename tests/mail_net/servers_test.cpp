@@ -410,3 +410,28 @@ TEST_F(RealServers, TrustedCertificateForAnotherHostIsRefused) {
     const auto& log = logic->RemotePOP.Log();
     EXPECT_EQ(std::find(log.begin(), log.end(), "+OK ready"), log.end());
 }
+
+// Quick transfer: list, mark all, retrieve, then send — in that order, so the
+// message sent in the same run is not among those retrieved.
+TEST_F(RealServers, QuickTransferRetrievesThenSends) {
+    Queue("player@quorel.test", "", "");
+    ASSERT_TRUE(logic->SendButtonClick()) << Log();
+    ASSERT_EQ(WaitForMessages(1), 1);
+    const std::string second = Queue("player@quorel.test", "Second.qrl", "second game");
+    logic->EditDelete = true;
+    logic->InfoLog.clear();
+    logic->Quicktransfer1Click();
+    EXPECT_EQ(store.CountOf(kFolderNew), 1) << Log();
+    TMailIndexRecord rec;
+    ASSERT_TRUE(store.ReadRecord(store.FindByFileName(second), rec));
+    EXPECT_EQ(rec.Folder, kFolderSent);
+    EXPECT_FALSE(fs::exists(root / "games" / "Second.qrl"));
+    EXPECT_EQ(WaitForMessages(1), 1); // the second message waits for the next run
+    const auto retrieving =
+        std::find(logic->InfoLog.begin(), logic->InfoLog.end(), "Retrieving message 1");
+    const auto sending =
+        std::find(logic->InfoLog.begin(), logic->InfoLog.end(), "Sending message 1/1...");
+    ASSERT_NE(retrieving, logic->InfoLog.end());
+    ASSERT_NE(sending, logic->InfoLog.end());
+    EXPECT_LT(retrieving, sending);
+}
