@@ -78,6 +78,10 @@ extern int32_t g_errno;
 struct TShadow {
     const TRVGPosition* pos = nullptr;
     bool bad = false;
+    // Whether the side to move is in check, once known (set by ApplyMove
+    // from the move just made, or by the first legality test).
+    bool checkKnown = false;
+    bool inCheck = false;
     int count[4][8] = {};
 };
 extern TShadow g_shadow;

@@ -241,6 +241,7 @@ bool CheckPosition(const TRVGPosition* p) {
             ++g_shadow.count[c & 3u][k & 7u];
         }
         g_shadow.bad = bad != 0;
+        g_shadow.checkKnown = false;
         g_shadow.pos = p;
     }
     const auto& count = g_shadow.count;

@@ -10,6 +10,8 @@ namespace trvg {
 
 namespace {
 
+bool GivesCheck(const TRVGPosition* p, const TRVGMove& m, int by);
+
 // The list no longer belongs to the position (a move was made by ApplyMove).
 bool g_movesStale = false;
 // King squares by colour, kept by GenerateMoves and ApplyMove; 0 = unknown.
@@ -287,6 +289,10 @@ void ApplyMove(TRVGPosition* p, const TRVGMove& m) {
 
     p->side = Opponent(side);
     g_movesStale = true;
+    if (g_shadow.pos == p) {
+        g_shadow.inCheck = GivesCheck(p, m, side);
+        g_shadow.checkKnown = true;
+    }
 }
 
 int Candidates(const TRVGPosition* p, int piece, int to, TRVGMove* out) {
@@ -396,6 +402,87 @@ constexpr KnightTable kKnightTable;
 
 } // namespace
 
+namespace {
+
+// The step that leads from a towards b along a rank, file or diagonal; 0
+// when they share none.
+int LineStep(int a, int b) {
+    const int df = b / 10 - a / 10, dr = b % 10 - a % 10;
+    if (df == 0 && dr == 0) return 0;
+    if (df == 0) return dr > 0 ? 1 : -1;
+    if (dr == 0) return df > 0 ? 10 : -10;
+    if (df == dr || df == -dr) return (df > 0 ? 10 : -10) + (dr > 0 ? 1 : -1);
+    return 0;
+}
+
+bool Orthogonal(int step) {
+    return step == 1 || step == -1 || step == 10 || step == -10;
+}
+
+// The first piece from s along step is a slider of colour by that moves
+// along that line.
+bool SliderOnRay(const TRVGSquare* sq, int s, int step, int by) {
+    int t = s + step;
+    while (sq[t].colour == kEmpty)
+        t += step;
+    if (sq[t].colour != by) return false;
+    return sq[t].piece == kQueen || sq[t].piece == (Orthogonal(step) ? kRook : kBishop);
+}
+
+// The king square of colour (the kept one when it still holds that king).
+int KingSquare(const TRVGSquare* sq, int colour) {
+    int k = g_king[colour];
+    if (k != 0 && sq[k].colour == colour && sq[k].piece == kKing) return k;
+    k = 0;
+    for (int s : kScanOrder)
+        if (sq[s].colour == colour && sq[s].piece == kKing) k = s;
+    g_king[colour] = k;
+    return k;
+}
+
+// After side by made m (the board shows the new position): is the other
+// king attacked? The piece that moved and the line it left are looked at;
+// castling and en passant, which move two pieces, get the full test.
+bool GivesCheck(const TRVGPosition* p, const TRVGMove& m, int by) {
+    const int k = KingSquare(p->sq, Opponent(by));
+    if (k == 0) return false;
+    if (m.flags & (kFlagEnPassant | kFlagCastleKing | kFlagCastleQueen))
+        return IsAttacked(p->sq, k, by);
+    const int to = m.to;
+    const int piece = p->sq[to].piece;
+    bool direct = false;
+    switch (piece) {
+    case kPawn:
+        direct = by == kWhite ? (k == to + 11 || k == to - 9) : (k == to - 11 || k == to + 9);
+        break;
+    case kKnight:
+        for (const int8_t* t = kKnightTable.to[to]; *t && !direct; ++t)
+            direct = *t == k;
+        break;
+    case kKing: {
+        const int d = k - to;
+        direct =
+            d == 1 || d == -1 || d == 9 || d == -9 || d == 10 || d == -10 || d == 11 || d == -11;
+        break;
+    }
+    default: {
+        const int step = LineStep(to, k);
+        if (step != 0 && (piece == kQueen || (piece == kRook) == Orthogonal(step))) {
+            int t = to + step;
+            while (t != k && p->sq[t].colour == kEmpty)
+                t += step;
+            direct = t == k;
+        }
+        break;
+    }
+    }
+    if (direct) return true;
+    const int step = LineStep(k, m.from);
+    return step != 0 && SliderOnRay(p->sq, k, step, by);
+}
+
+} // namespace
+
 bool IsAttacked(const TRVGSquare* sq, int s, int by) {
     // s is a playable square: every probe below stays on the 10 x 10 board,
     // and the frame (colour -1) ends every ray.
@@ -425,6 +512,35 @@ bool IsAttacked(const TRVGSquare* sq, int s, int by) {
 
 bool IsLegal(TRVGPosition* p, const TRVGMove& m) {
     const int side = p->side, other = Opponent(side);
+    if (p->sq[m.from].piece != kKing &&
+        !(m.flags & (kFlagEnPassant | kFlagCastleKing | kFlagCastleQueen))) {
+        // Any other move: when the king is not in check now, only the line
+        // from the king through the square the piece leaves can open.
+        const int king = KingSquare(p->sq, side);
+        if (king == 0) return true;
+        bool inCheck;
+        if (g_shadow.pos == p && g_shadow.checkKnown) {
+            inCheck = g_shadow.inCheck;
+        } else {
+            inCheck = IsAttacked(p->sq, king, other);
+            if (g_shadow.pos == p) {
+                g_shadow.checkKnown = true;
+                g_shadow.inCheck = inCheck;
+            }
+        }
+        if (!inCheck) {
+            const int step = LineStep(king, m.from);
+            if (step == 0) return true;
+            TRVGSquare* b = p->sq;
+            const TRVGSquare savedFrom = b[m.from], savedTo = b[m.to];
+            b[m.to] = savedFrom;
+            b[m.from] = {kEmpty, kEmpty};
+            const bool attacked = SliderOnRay(b, king, step, other);
+            b[m.to] = savedTo;
+            b[m.from] = savedFrom;
+            return !attacked;
+        }
+    }
     if (m.flags & (kFlagCastleKing | kFlagCastleQueen)) {
         // Not out of check, not through an attacked square.
         int pass = (m.flags & kFlagCastleKing) ? m.from + 10 : m.from - 10;
