@@ -459,3 +459,25 @@ TEST(GameWindow, CloneIsAnUnnamedModifiedCopy) {
     twin->SetModified(false);
     delete twin;
 }
+
+TEST(GameWindow, OwnDetailsByDoubleClickAndTheOpponent) {
+    uitest::TempProgram program; // the player: Ana Souto, ana@example.org, ESP
+    TForm2 w;
+    w.show();
+    auto edit = [&](const char* name) { return w.findChild<QLineEdit*>(QLatin1String(name)); };
+    QTest::mouseDClick(edit("EditBlackAddress"), Qt::LeftButton);
+    EXPECT_EQ(edit("EditBlack")->text(), QStringLiteral("Ana Souto"));
+    EXPECT_EQ(edit("EditBlackAddress")->text(), QStringLiteral("ana@example.org"));
+    EXPECT_EQ(edit("EditBlackCountry")->text(), QStringLiteral("ESP"));
+    EXPECT_TRUE(w.Modified());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("? - Ana Souto"));
+    EXPECT_EQ(w.OpponentAddress(), QString());
+    QTest::keyClicks(edit("EditWhite"), QStringLiteral("Rui"));
+    QTest::keyClicks(edit("EditWhiteAddress"), QStringLiteral("rui@example.pt"));
+    ui::AppContext().emailAddress = QStringLiteral("ANA@Example.org"); // letter case ignored
+    EXPECT_EQ(w.OpponentName(), QStringLiteral("Rui"));
+    EXPECT_EQ(w.OpponentAddress(), QStringLiteral("rui@example.pt"));
+    ui::AppContext().emailAddress = QStringLiteral("someone@else.org");
+    EXPECT_EQ(w.OpponentName(), QStringLiteral("?"));
+    EXPECT_EQ(w.OpponentAddress(), QStringLiteral("?"));
+}
