@@ -140,6 +140,27 @@ void TmsSMTP::Logout() {
     Expect2xx(ReadReply());
 }
 
+std::string StuffDotsForData(std::string_view text) {
+    // The message file already writes a lone "." body line as ".."; every
+    // other line that begins with a dot gets its dot doubled here, so the
+    // server's un-stuffing gives back exactly the line that was written.
+    std::string out;
+    out.reserve(text.size() + 16);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        size_t stop = end == std::string_view::npos ? text.size() : end + 1;
+        std::string_view line = text.substr(start, stop - start);
+        std::string_view content = line;
+        while (!content.empty() && (content.back() == '\n' || content.back() == '\r'))
+            content.remove_suffix(1);
+        if (!content.empty() && content.front() == '.' && content != "..") out += '.';
+        out.append(line);
+        start = stop;
+    }
+    return out;
+}
+
 void TmsSMTP::Send() {
     if (!MailMessage) PropertyFailure(57102);
     RequireConnection();
@@ -175,7 +196,7 @@ void TmsSMTP::Send() {
 
     SendLine("DATA");
     if (ReadReply() / 100 != 3) ServerFailure();
-    SendStream(stream, 2047);
+    SendStream(StuffDotsForData(stream), 2047);
     SendLine("");
     SendLine(".");
     Expect2xx(ReadReply());

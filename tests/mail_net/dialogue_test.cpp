@@ -697,3 +697,21 @@ TEST(TlsDialogue, RefusedStartTlsIsAnErrorNeverAPlainFallBack) {
                   "error:TLS negotiation failed: the server refused to start TLS: " + r.reply);
     }
 }
+
+TEST(SmtpDialogue, LinesBeginningWithADotSurviveTheTransfer) {
+    // A lone "." body line is stored as ".." by the message file; other
+    // dotted lines must be doubled for the wire, or the server eats the dot.
+    struct Row {
+        const char* stored;
+        const char* wire;
+    } rows[] = {
+        {"a\r\n.\r\nb\r\n", "a\r\n..\r\nb\r\n"},
+        {"a\r\n..\r\nb\r\n", "a\r\n..\r\nb\r\n"},
+        {"...Nf6 was best\r\n", "....Nf6 was best\r\n"},
+        {".hidden\r\n.x", "..hidden\r\n..x"},
+        {"no dots\r\n", "no dots\r\n"},
+        {"", ""},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(quorel::mail::StuffDotsForData(r.stored), r.wire) << r.stored;
+}
