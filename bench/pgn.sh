@@ -111,7 +111,6 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", b / a }'; }
       -v b="$(rate "${G[chessjs]}" "${W[chessjs]}")" 'BEGIN { printf "%.0f", a / b }')×"
   fi
   echo
-  echo
   cat <<'NOTES'
 Notes: the machine is shared with other builds; when the load average is above the
 number of cores, wall times mostly measure the neighbours and the CPU-time ratios are
@@ -122,4 +121,5 @@ CHESSJS_GAMES games only (the whole file would take over an hour); its games/s a
 comparable, its MB/s are scaled to the share of games it read.
 NOTES
 } >"$out"
+sed -i "s/CHESSJS_GAMES games only/$chessjs_games games only/" "$out"
 cat "$out"
