@@ -286,7 +286,9 @@ TEST(Qrltool, SettingsCommand) {
     EXPECT_EQ(lines.front(), "Setup/SMTP Server=smtp.example.org");
     EXPECT_EQ(lines[8], "Setup/Display Coordenates=YES");
     EXPECT_EQ(lines[28], "setup/Language=0");
-    EXPECT_EQ(lines.back(), "REBEL/Rebel_engine_refresh_rate=1000");
+    EXPECT_EQ(lines[32], "REBEL/Rebel_engine_refresh_rate=1000");
+    EXPECT_EQ(lines[33], "Setup/SMTP Security=NONE");
+    EXPECT_EQ(lines.back(), "Setup/Trusted Certificate=");
 
     ASSERT_EQ(RunProgram(QRLTOOL, {"settings", "--user", "Bob", "--set", "SETUP/language=9"},
                          home.path(), &out),
