@@ -360,9 +360,8 @@ bool TDesktopMenu::AddItem(const std::string& path, const std::string& title) {
 
 bool TDesktopMenu::WriteMenu() {
     std::string id = "setup-" + IdPart(group_);
-    std::string xml = "<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
-                      " \"http://www.freedesktop.org/standards/menu-spec/1.0/menu.dtd\">\n"
-                      "<Menu>\n  <Name>Applications</Name>\n  <Menu>\n    <Name>" +
+    // Menu parsers need no document type; the merged file is plain XML.
+    std::string xml = "<Menu>\n  <Name>Applications</Name>\n  <Menu>\n    <Name>" +
                       XmlEscape(group_) + "</Name>\n";
     if (ownDirectory_) xml += "    <Directory>" + id + ".directory</Directory>\n";
     xml += "    <Include>\n";

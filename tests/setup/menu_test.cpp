@@ -11,8 +11,7 @@ namespace {
 
 // A desktop's own menu file: nested menus, a comment with a fake menu in it
 // and an escaped name.
-constexpr const char* kSystemMenu = R"(<!DOCTYPE Menu PUBLIC "-//freedesktop//DTD Menu 1.0//EN"
- "http://www.freedesktop.org/standards/menu-spec/1.0/menu.dtd">
+constexpr const char* kSystemMenu = R"(<?xml version="1.0"?>
 <Menu>
   <Name>Applications</Name>
   <DefaultAppDirs/>
