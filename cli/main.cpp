@@ -1,5 +1,6 @@
 // qrltool: the scripting and batch companion of Quorel over the same core.
 #include "cli/command.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -62,37 +63,7 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
     return true;
 }
 
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += char(c);
-            }
-        }
-    }
-    return out + "\"";
-}
+std::string JsonString(const std::string& s) { return JsonQuote(s); }
 
 } // namespace quorel::cli
 

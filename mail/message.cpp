@@ -2,6 +2,7 @@
 // the computed content type and the file-level load/save wrappers. The two
 // codings live in mime_encode.cpp and mime_decode.cpp.
 #include "mail/message.h"
+#include "platform/text.h"
 
 #include "mail/coding.h"
 #include "mail/mimetypes.h"
@@ -19,15 +20,6 @@ namespace {
 
 constexpr size_t kMaxField = 255;
 
-// Cuts UTF-8 text to at most n bytes without splitting a character.
-std::string CutUtf8(std::string s, size_t n) {
-    if (s.size() <= n) return s;
-    size_t cut = n;
-    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80)
-        --cut;
-    s.resize(cut);
-    return s;
-}
 
 std::string Trim(std::string_view s) {
     size_t b = s.find_first_not_of(" \t");

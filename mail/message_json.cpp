@@ -1,4 +1,5 @@
 #include "mail/message_json.h"
+#include "platform/text.h"
 
 #include "mail/charset.h"
 
@@ -8,38 +9,7 @@
 namespace quorel::mail {
 namespace {
 
-std::string J(const std::string& raw) {
-    const std::string s = ToUtf8(raw, "");
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7f) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += char(c);
-            }
-        }
-    }
-    return out + "\"";
-}
+std::string J(const std::string& raw) { return JsonQuote(ToUtf8(raw, "")); }
 
 std::string AddressJson(const TmsMailAddress& a) {
     return "{\"Name\":" + J(a.Name) + ",\"Address\":" + J(a.Address) + "}";

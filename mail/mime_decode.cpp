@@ -10,6 +10,7 @@
 // multiple of the input. What cannot be decoded raises EMessageParserError,
 // which LoadFromString turns into the error note plus "original.eml".
 #include "mail/charset.h"
+#include "platform/text.h"
 #include "mail/coding.h"
 #include "mail/message.h"
 #include "platform/codepage.h"
@@ -31,14 +32,6 @@ std::string Trim(std::string_view s) {
     return std::string(s.substr(b, e - b + 1));
 }
 
-std::string CutUtf8(std::string s, size_t n) {
-    if (s.size() <= n) return s;
-    size_t cut = n;
-    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80)
-        --cut;
-    s.resize(cut);
-    return s;
-}
 
 // Splits text at LF (a CR before it dropped). A final line end does not
 // start another line.

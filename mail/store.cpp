@@ -13,6 +13,7 @@
 // A mail file is always complete on disk (written to a temporary file,
 // fsynced and renamed) before the index record that names it is written.
 #include "mail/store.h"
+#include "platform/text.h"
 
 #include "platform/binary.h"
 #include "platform/codepage.h"
@@ -49,31 +50,10 @@ size_t Utf8Length(std::string_view s) {
     return n;
 }
 
-// Cuts or fills with blanks to exactly width characters.
-std::string PadRight(std::string_view s, size_t width) {
-    std::string out;
-    size_t chars = 0, i = 0;
-    while (i < s.size() && chars < width) {
-        size_t len = 1;
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c >= 0xF0)
-            len = 4;
-        else if (c >= 0xE0)
-            len = 3;
-        else if (c >= 0xC0)
-            len = 2;
-        len = std::min(len, s.size() - i);
-        out.append(s.substr(i, len));
-        i += len;
-        ++chars;
-    }
-    out.append(width - chars, ' ');
-    return out;
-}
 
 std::string CutChars(std::string_view s, size_t width) {
     if (Utf8Length(s) <= width) return std::string(s);
-    std::string p = PadRight(s, width);
+    std::string p = PadUtf8(s, width);
     return p;
 }
 
@@ -198,8 +178,8 @@ std::string MessageListLine(const TMailIndexRecord& r, std::string_view userName
     if (who == userName) who = "To: " + r.To;
     std::string subject = r.Subject;
     if (r.AttachmentCount > 0) subject = CutChars(subject + " [attch]", 60);
-    return PadRight(who, 25) + "\t" + PadRight(subject, 40) + "\t" +
-           PadRight(FormatDateTime("mm.dd.yy hh:nn", r.Date), 20);
+    return PadUtf8(who, 25) + "\t" + PadUtf8(subject, 40) + "\t" +
+           PadUtf8(FormatDateTime("mm.dd.yy hh:nn", r.Date), 20);
 }
 
 // ---- the store ----

@@ -1,4 +1,5 @@
 #include "ui/dialogs/gamelist.h"
+#include "platform/text.h"
 
 #include <sys/stat.h>
 
@@ -13,25 +14,7 @@
 namespace quorel::ui {
 
 std::string PadOrCut(std::string_view text, int width) {
-    std::string out;
-    int chars = 0;
-    size_t i = 0;
-    while (i < text.size() && chars < width) {
-        size_t len = 1;
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0xF0)
-            len = 4;
-        else if (c >= 0xE0)
-            len = 3;
-        else if (c >= 0xC0)
-            len = 2;
-        if (i + len > text.size()) len = text.size() - i;
-        out.append(text.substr(i, len));
-        i += len;
-        ++chars;
-    }
-    out.append(size_t(width - chars), ' ');
-    return out;
+    return PadUtf8(text, width < 0 ? 0 : size_t(width));
 }
 
 bool IsMyTurn(const chess::TGameRecord& rec, std::string_view email) {
