@@ -33,12 +33,67 @@ bool WriteAll(int fd, const char* p, size_t n) {
 void SyncFolder(const fs::path& folder) {
     int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
-        ::fsync(dfd);
+        SyncOrDefer(dfd);
         ::close(dfd);
     }
 }
 
+thread_local TDeferredSync* activeSync = nullptr;
+
 } // namespace
+
+TDeferredSync::TDeferredSync() : outer_(activeSync) {
+    activeSync = this;
+}
+
+TDeferredSync::~TDeferredSync() {
+    Commit();
+    for (const Volume& v : volumes_)
+        ::close(v.fd);
+    activeSync = outer_;
+}
+
+TDeferredSync* TDeferredSync::Active() {
+    return activeSync;
+}
+
+void TDeferredSync::Note(int fd) {
+    pending_ = true;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return;
+    for (const Volume& v : volumes_)
+        if (v.dev == st.st_dev) return;
+    int keep = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (keep >= 0) volumes_.push_back({st.st_dev, keep});
+}
+
+bool TDeferredSync::Commit(std::string* error) {
+    if (!pending_) return true;
+    if (outer_) {
+        // The outer scope decides when the data goes to disk.
+        for (const Volume& v : volumes_)
+            outer_->Note(v.fd);
+        pending_ = false;
+        return true;
+    }
+    bool ok = true;
+    for (const Volume& v : volumes_) {
+        if (::syncfs(v.fd) != 0 && ok) {
+            ok = false;
+            if (error) *error = std::string("Cannot flush to disk: ") + std::strerror(errno);
+        }
+    }
+    if (ok) pending_ = false;
+    return ok;
+}
+
+bool SyncOrDefer(int fd) {
+    if (TDeferredSync* d = TDeferredSync::Active()) {
+        d->Note(fd);
+        return true;
+    }
+    return ::fsync(fd) == 0;
+}
 
 std::optional<fs::path> FindFileNoCase(const fs::path& folder, std::string_view name) {
     std::error_code ec;
@@ -137,7 +192,7 @@ bool AtomicWriteFile(const fs::path& path, std::string_view data, std::string* e
         ::fchmod(fd, st.st_mode & 07777);
     else
         ::fchmod(fd, mode);
-    bool ok = WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, data.data(), data.size()) && SyncOrDefer(fd);
     int err = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -162,7 +217,7 @@ bool AppendToFile(const fs::path& path, std::string_view data, std::string* erro
         if (error) *error = SysError(path.string(), errno);
         return false;
     }
-    bool ok = WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, data.data(), data.size()) && SyncOrDefer(fd);
     int err = errno;
     ::close(fd);
     if (!ok && error) *error = SysError(path.string(), err);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace quorel {
@@ -40,6 +41,48 @@ bool AppendToFile(const fs::path& path, std::string_view data, std::string* erro
 // for files whose content is built elsewhere as a whole (exports the user
 // asked to overwrite go through AtomicWriteFile instead).
 bool FsyncFile(const fs::path& path);
+
+// While a TDeferredSync is alive on a thread, the writes of that thread that
+// would flush each file to disk (AtomicWriteFile, AppendToFile, a record
+// file's Flush) leave the data to the kernel and only note the file system
+// they wrote to; Commit() then makes everything written so far durable with
+// one syncfs per file system. Retrieving a hundred messages costs one journal
+// commit instead of three per message, and the caller still decides exactly
+// when the data must be on disk (before a message is deleted on the server).
+// The destructor commits what is left. Scopes nest: an inner scope commits
+// only into the outer one's notes.
+class TDeferredSync {
+  public:
+    TDeferredSync();
+    ~TDeferredSync();
+    TDeferredSync(const TDeferredSync&) = delete;
+    TDeferredSync& operator=(const TDeferredSync&) = delete;
+
+    // Flushes every file system written to since the last Commit. False, with
+    // the system's text in error, when one of them cannot be flushed.
+    bool Commit(std::string* error = nullptr);
+    // True when something was written since the last Commit.
+    bool Pending() const { return pending_; }
+
+    // The scope active on this thread, or nullptr: writers ask it whether to
+    // flush themselves.
+    static TDeferredSync* Active();
+    // Notes that fd (an open file or folder) was written without a flush.
+    void Note(int fd);
+
+  private:
+    struct Volume {
+        dev_t dev;
+        int fd; // a descriptor on that file system, kept for syncfs
+    };
+    std::vector<Volume> volumes_;
+    TDeferredSync* outer_;
+    bool pending_ = false;
+};
+
+// fsync(fd), unless a TDeferredSync scope is active on this thread: then the
+// flush is left to its Commit. True when the data is (or will be) flushed.
+bool SyncOrDefer(int fd);
 
 // Text with LF or CR LF line ends → CR LF line ends.
 std::string ToCrLf(std::string_view text);

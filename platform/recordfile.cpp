@@ -1,5 +1,7 @@
 #include "platform/recordfile.h"
 
+#include "platform/files.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -176,7 +178,7 @@ bool TRecordFile::Truncate() {
 }
 
 bool TRecordFile::Flush() {
-    return fd_ >= 0 && ::fsync(fd_) == 0;
+    return fd_ >= 0 && SyncOrDefer(fd_);
 }
 
 bool TRecordFile::Pack() {

@@ -387,9 +387,24 @@ TEST(Pop3Dialogue, TransferRetrievesThenDeletesAndSavesWithoutHandler) {
     std::vector<std::string> order;
     pop.OnRetrieving = [&](int n) { order.push_back("retrieving " + std::to_string(n)); };
     pop.OnRetrieved = [&](int n) { order.push_back("retrieved " + std::to_string(n)); };
-    pop.OnDeleting = [&](int n) { order.push_back("deleting " + std::to_string(n)); };
+    // Filed messages are flushed together, but always before a deletion.
+    bool unflushedAtDeletion = false;
+    bool filedWithoutFlush = false;
+    pop.OnRetrieved = [&](int n) {
+        order.push_back("retrieved " + std::to_string(n));
+        auto* pending = quorel::TDeferredSync::Active();
+        filedWithoutFlush = pending && pending->Pending();
+    };
+    pop.OnDeleting = [&](int n) {
+        order.push_back("deleting " + std::to_string(n));
+        auto* pending = quorel::TDeferredSync::Active();
+        unflushedAtDeletion = unflushedAtDeletion || !pending || pending->Pending();
+    };
     pop.TransferMarked();
     server.Join();
+    EXPECT_TRUE(filedWithoutFlush);
+    EXPECT_FALSE(unflushedAtDeletion);
+    EXPECT_EQ(quorel::TDeferredSync::Active(), nullptr);
     EXPECT_EQ(server.Received(),
               "USER u\r\nPASS p\r\nSTAT\r\n"
               "LIST 1\r\nTOP 1 1\r\nLIST 1\r\nRETR 1\r\nLIST 1\r\nTOP 1 1\r\nDELE 1\r\n"

@@ -93,3 +93,34 @@ TEST(Files, AppendAndLineEnds) {
     EXPECT_EQ(ToCrLf("x\ny\r\nz\r"), "x\r\ny\r\nz\r\n");
     EXPECT_FALSE(ReadWholeFile(dir.path / "none", text));
 }
+
+TEST(Files, DeferredSyncScopesCollectFlushesUntilCommit) {
+    TempDir dir;
+    EXPECT_EQ(TDeferredSync::Active(), nullptr);
+    {
+        TDeferredSync outer;
+        EXPECT_EQ(TDeferredSync::Active(), &outer);
+        EXPECT_FALSE(outer.Pending());
+        EXPECT_TRUE(outer.Commit()); // nothing to flush
+        {
+            TDeferredSync inner;
+            EXPECT_EQ(TDeferredSync::Active(), &inner);
+            ASSERT_TRUE(AtomicWriteFile(dir.path / "a.mai", "one"));
+            ASSERT_TRUE(AppendToFile(dir.path / "b.log", "two"));
+            EXPECT_TRUE(inner.Pending());
+            EXPECT_FALSE(outer.Pending());
+        } // the inner scope hands its notes to the outer one
+        EXPECT_EQ(TDeferredSync::Active(), &outer);
+        EXPECT_TRUE(outer.Pending());
+        std::string text;
+        ASSERT_TRUE(ReadWholeFile(dir.path / "a.mai", text)); // written, only not yet flushed
+        EXPECT_EQ(text, "one");
+        std::string error;
+        EXPECT_TRUE(outer.Commit(&error)) << error;
+        EXPECT_FALSE(outer.Pending());
+    }
+    EXPECT_EQ(TDeferredSync::Active(), nullptr);
+    // Without a scope every write flushes itself and nothing is noted.
+    ASSERT_TRUE(AtomicWriteFile(dir.path / "c.mai", "three"));
+    EXPECT_EQ(TDeferredSync::Active(), nullptr);
+}
