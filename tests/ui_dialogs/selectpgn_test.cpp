@@ -264,3 +264,33 @@ TEST(PgnImport, YesTakesTheRecordNoKeepsTheHeader) {
     }
     DialogHooks() = TDialogHooks{};
 }
+
+// "Import game record from PGN file" shows the last picked file's list again
+// instead of asking for a file.
+TEST(PgnImport, FromFileReusesThePickersLastFile) {
+    dlgtest::TempFolder folder;
+    SetUiLanguage(0);
+    RegisterDialogs();
+    const QString file = folder.Path(QStringLiteral("last.pgn"));
+    folder.WriteText(file, PgnGame("Spring Open", "Madrid", "Souto, Ana", "Cid, Bo", "1-0", "C60",
+                                   "1.e4 e5 2.Nf3 Nc6 3.Bb5 a6 1-0"));
+    PgnPicker().PGNFileName = file;
+    TForm2 window;
+    window.RefreshGame(QLatin1String(TForm2::kNoName));
+    dlgtest::Modals modals;
+    QString shownFile;
+    modals.Then([&shownFile](QWidget* w) {
+        auto* picker = qobject_cast<TSelectPGN*>(w);
+        ASSERT_NE(picker, nullptr); // the picker, not a file dialog
+        shownFile = picker->PGNFileName;
+        ChooseFirstRow(picker);
+    });
+    modals.Press(QMessageBox::Yes);
+    window.ImportFromPgnFile();
+    EXPECT_EQ(modals.Pending(), 0);
+    EXPECT_EQ(shownFile, file);
+    EXPECT_EQ(window.Record().MoveCount, 6);
+    EXPECT_EQ(window.Record().Event, "Spring Open");
+    PgnPicker().PGNFileName.clear();
+    DialogHooks() = TDialogHooks{};
+}

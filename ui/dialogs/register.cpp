@@ -163,6 +163,7 @@ void RegisterDialogs() {
     hooks.selectGames = SelectGames;
     hooks.importPgnGames = ImportPgnGames;
     hooks.pickPgnGame = PickPgnGame;
+    hooks.choosePgnFile = [](QWidget* parent) { return ChoosePgnFile(parent, nullptr); };
     hooks.configure = Configure;
     hooks.addressBook = AddressBook;
     hooks.pickAddress = PickAddress;
