@@ -416,17 +416,23 @@ void TagSocket::ResolveHost(const std::string& host) {
     }
     auto st = std::make_shared<Lookup>();
     lookup_ = st;
-    std::thread([st, host] {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* res = nullptr;
-        int rc = getaddrinfo(host.c_str(), nullptr, &hints, &res);
+    // The thread owns copies of everything it uses: an abandoned look-up may
+    // end after this socket is gone.
+    std::thread([st, host, resolver = Resolver] {
         uint32_t addr = 0;
-        if (rc == 0 && res) {
-            addr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr.s_addr;
+        int rc;
+        if (resolver) {
+            rc = resolver(host, addr);
+        } else {
+            addrinfo hints{};
+            hints.ai_family = AF_INET;
+            hints.ai_socktype = SOCK_STREAM;
+            addrinfo* res = nullptr;
+            rc = getaddrinfo(host.c_str(), nullptr, &hints, &res);
+            if (rc == 0 && res)
+                addr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr.s_addr;
+            if (res) freeaddrinfo(res);
         }
-        if (res) freeaddrinfo(res);
         std::lock_guard<std::mutex> g(st->m);
         st->rc = rc;
         st->address = addr;

@@ -113,6 +113,13 @@ class TagSocket {
     // processing). May call Cancel().
     std::function<void()> Pump;
 
+    // The host-name look-up, run in a helper thread: returns 0 and the IPv4
+    // address (network order), or a getaddrinfo() error code. Empty: the
+    // system resolver. A look-up that never ends (a dead DNS server) still
+    // leaves the wait to Cancel and TimeOut.
+    using TResolver = std::function<int(const std::string& host, uint32_t& address)>;
+    TResolver Resolver;
+
     // Events.
     std::function<void()> OnOpen, OnClosing, OnClosed, OnCancel;
     std::function<void(std::string& msg)> OnError;

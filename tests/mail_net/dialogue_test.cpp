@@ -5,8 +5,11 @@
 #include "mail/smtp.h"
 #include "platform/files.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <netdb.h>
 
 using namespace quorel::mail;
@@ -504,6 +507,83 @@ TEST(SocketFailures, RefusedUnknownHostAndServerPorts) {
     smtp.DefaultPort = freePort;
     EXPECT_THROW(smtp.Connect(), ESocketError);
     EXPECT_EQ(smtp.Port(), freePort);
+}
+
+// A name look-up that hangs (a dead DNS server) until the test releases it.
+struct HangingResolver {
+    struct State {
+        std::mutex m;
+        std::condition_variable cv;
+        bool released = false;
+    };
+    std::shared_ptr<State> state = std::make_shared<State>();
+    TagSocket::TResolver Function() const {
+        return [st = state](const std::string&, uint32_t&) {
+            std::unique_lock<std::mutex> lock(st->m);
+            st->cv.wait_for(lock, std::chrono::seconds(30), [&] { return st->released; });
+            return EAI_AGAIN;
+        };
+    }
+    ~HangingResolver() {
+        std::lock_guard<std::mutex> g(state->m);
+        state->released = true;
+        state->cv.notify_all();
+    }
+};
+
+TEST(SocketFailures, HangingNameLookUpYieldsToCancelAndTimeOut) {
+    HangingResolver dns;
+    using Clock = std::chrono::steady_clock;
+    {
+        SCOPED_TRACE("Cancel from the owner's events");
+        TmsSMTP smtp;
+        smtp.Server = "mail.quorel.test";
+        smtp.Resolver = dns.Function();
+        Events ev;
+        ev.Wire(smtp);
+        int pumps = 0;
+        smtp.Pump = [&] {
+            if (++pumps == 3) smtp.Cancel();
+        };
+        const auto start = Clock::now();
+        EXPECT_THROW(smtp.Connect(), ECanceledError);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(5)); // not the look-up's 30 s
+        EXPECT_FALSE(smtp.Connected());
+        ASSERT_FALSE(ev.seen.empty());
+        EXPECT_EQ(ev.seen.front(), "open");
+        EXPECT_EQ(ev.seen.back(), "error:" + MailNetText(57001));
+        // A cancelled client can be opened again.
+        smtp.Resolver = [](const std::string&, uint32_t& a) {
+            a = htonl(INADDR_LOOPBACK);
+            return 0;
+        };
+        FakeServer server({"S:220 ready", "C", "S:250 hello", "C", "S:221 bye"});
+        smtp.Server = server.Address();
+        smtp.Server.replace(0, smtp.Server.find(':'), "mail.quorel.test");
+        smtp.Pump = nullptr;
+        EXPECT_NO_THROW(smtp.Connect());
+        EXPECT_NO_THROW(smtp.Disconnect());
+        server.Join();
+    }
+    {
+        SCOPED_TRACE("TimeOut bounds the look-up");
+        TmsRemotePOP pop;
+        pop.Server = "pop.quorel.test";
+        pop.UserName = "u";
+        pop.Password = "p";
+        pop.TimeOut = 1;
+        pop.Resolver = dns.Function();
+        Events ev;
+        ev.Wire(pop);
+        const auto start = Clock::now();
+        EXPECT_THROW(pop.GetRemoteInfo(), ETimedOutError);
+        const auto waited = Clock::now() - start;
+        EXPECT_GE(waited, std::chrono::milliseconds(900));
+        EXPECT_LT(waited, std::chrono::seconds(5));
+        EXPECT_TRUE(pop.TimedOutFlag());
+        ASSERT_GE(ev.seen.size(), 2u);
+        EXPECT_EQ(ev.seen[1], "error:" + MailNetText(57000));
+    }
 }
 
 TEST(SocketFailures, SilentServerTimesOutAfterTheConfiguredTime) {
