@@ -18,6 +18,7 @@
 #include "ui/boardsetup/boardsetup.h"
 #include "ui/boardview/chessdiagram.h"
 #include "ui/common/appcontext.h"
+#include "ui/common/langapply.h"
 #include "ui/game/gamewindow.h"
 #include "ui/game/smalldialogs.h"
 #include "uitest_util.h"
@@ -213,6 +214,38 @@ TEST(GameWindow, SaveAsNamesANewGameAndKeepsItsNotes) {
     EXPECT_FALSE(w.Modified());
     EXPECT_EQ(program.ReadFile(QStringLiteral("mygame.QRL")).size(), 676u);
     EXPECT_EQ(program.ReadFile(QStringLiteral("mygame.TXT")), "first line\r\nsecond line\r\n");
+}
+
+// The save-as question shows a long offered name whole, and its buttons
+// speak the run's language, not the toolkit's English.
+TEST(GameWindow, SaveAsQuestionFitsTheNameAndSpeaksTheLanguage) {
+    uitest::TempProgram program;
+    ui::SetUiLanguage(1); // Spanish
+    TForm2 w;
+    w.show();
+    w.findChild<QLineEdit*>(QStringLiteral("EditWhite"))
+        ->setText(QStringLiteral("Wallington-Smythe, Maximilian Alexander"));
+    w.findChild<QLineEdit*>(QStringLiteral("EditBlack"))
+        ->setText(QStringLiteral("Villanueva de la Cañada, Francisco Javier"));
+    uitest::ModalAnswers answers;
+    int fieldWidth = 0, textWidth = 0;
+    QStringList buttons;
+    answers.Then([&](QWidget* d) {
+        auto* input = qobject_cast<QInputDialog*>(d);
+        ASSERT_NE(input, nullptr);
+        auto* field = input->findChild<QLineEdit*>();
+        ASSERT_NE(field, nullptr);
+        fieldWidth = field->width();
+        textWidth = field->fontMetrics().horizontalAdvance(field->text());
+        for (auto* b : input->findChildren<QPushButton*>())
+            buttons << b->text();
+        input->reject();
+    });
+    EXPECT_FALSE(w.SaveButtonClick());
+    ui::SetUiLanguage(0);
+    EXPECT_GT(fieldWidth, textWidth);
+    EXPECT_TRUE(buttons.contains(QStringLiteral("Aceptar"))) << buttons.join('|').toStdString();
+    EXPECT_TRUE(buttons.contains(QStringLiteral("Cancelar"))) << buttons.join('|').toStdString();
 }
 
 TEST(GameWindow, CloseQueryAnswers) {

@@ -5,7 +5,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -501,9 +500,8 @@ void TBoardSetup::piClearClick() {
 
 void TBoardSetup::piEnterEPDClick() {
     bool ok = false;
-    const QString text = QInputDialog::getText(this, Msg(QStringLiteral("@EPDInputTitle")),
-                                               Msg(QStringLiteral("@EPDInputPrompt")),
-                                               QLineEdit::Normal, QString(), &ok);
+    const QString text = AskText(this, Msg(QStringLiteral("@EPDInputTitle")),
+                                 Msg(QStringLiteral("@EPDInputPrompt")), QString(), &ok);
     if (!ok || text.isEmpty()) return;
     epd_ = text;
     opcodes_.clear();

@@ -15,6 +15,12 @@ QMessageBox::StandardButton Ask(QWidget* parent, const QString& title, const QSt
 // Shows a message with an OK button.
 void Tell(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text);
 
+// Asks for one line of text (a file name, an EPD): the OK and Cancel buttons
+// carry the run's language and the field is wide enough to show the offered
+// text whole. ok tells whether the player pressed OK.
+QString AskText(QWidget* parent, const QString& title, const QString& label, const QString& offered,
+                bool* ok);
+
 // Gives the standard buttons of box the texts of the run's language.
 void TranslateButtons(QMessageBox& box);
 

@@ -12,7 +12,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -1170,10 +1169,9 @@ bool TForm2::Savefileas() {
     GetData();
     const QString def = Q(DefaultGameFileName(S(AppContext().gamesFolder), rec_.White, rec_.Black));
     bool ok = false;
-    QString name =
-        QInputDialog::getText(this, Msg(QStringLiteral("@SaveFileAs")),
-                              Msg(QStringLiteral("@FileName")), QLineEdit::Normal, def, &ok)
-            .trimmed();
+    QString name = AskText(this, Msg(QStringLiteral("@SaveFileAs")),
+                           Msg(QStringLiteral("@FileName")), def, &ok)
+                       .trimmed();
     if (!ok || name.isEmpty()) return false;
     name = QFileInfo(name).fileName(); // never outside the games folder
     if (name.isEmpty()) return false;
