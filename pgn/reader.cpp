@@ -293,7 +293,10 @@ bool TPGNReader::ReadLine(std::string& line) {
     if (AtEnd()) return false;
     for (;;) {
         const char* start = buf_.data() + pos_;
-        const void* nl = std::memchr(start, '\n', len_ - pos_);
+        // A line never grows beyond kMaxLineBytes: the rest of a longer one
+        // is returned by the next calls.
+        const size_t avail = std::min(len_ - pos_, kMaxLineBytes - line.size());
+        const void* nl = std::memchr(start, '\n', avail);
         if (nl) {
             size_t k = size_t(static_cast<const char*>(nl) - start);
             line.append(start, k);
@@ -301,10 +304,10 @@ bool TPGNReader::ReadLine(std::string& line) {
             consumed_ += k + 1;
             break;
         }
-        line.append(start, len_ - pos_);
-        consumed_ += len_ - pos_;
-        pos_ = len_;
-        if (!Fill()) break;
+        line.append(start, avail);
+        consumed_ += avail;
+        pos_ += avail;
+        if (line.size() >= kMaxLineBytes || !Fill()) break;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
@@ -384,6 +387,8 @@ bool TPGNReader::ReadNextGame(bool readMoves) {
     // always does, so that an unterminated comment costs one game only.
     TStripState state;
     std::string filtered;
+    size_t kept = 0;   // bytes of MovetextLines
+    bool full = false; // kMaxMovetextBytes reached: the rest is only scanned
     for (;;) {
         t = TrimStart(line);
         if (!t.empty() && t[0] == '[' && (state.Clean() || StartsWith(t, "[Event "))) {
@@ -396,7 +401,13 @@ bool TPGNReader::ReadNextGame(bool readMoves) {
         } else if (readMoves) {
             filtered.clear();
             Filter<true>(line, state, &filtered);
-            if (HasNonBlank(filtered)) MovetextLines.push_back(filtered);
+            if (!full && HasNonBlank(filtered)) {
+                full = kept + filtered.size() > kMaxMovetextBytes;
+                if (!full) {
+                    kept += filtered.size();
+                    MovetextLines.push_back(filtered);
+                }
+            }
         } else {
             Filter<false>(line, state, nullptr);
         }

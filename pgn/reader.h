@@ -4,10 +4,11 @@
 // converts them into the game record by handing each move to the move
 // library QRLPGN32 through its exports.
 //
-// The file is read through a fixed buffer, one line at a time (lines of any
-// length); only the current game is held, so a file of any size is scanned
-// with the same memory. Tag values are UTF-8 (a value that is not valid UTF-8
-// is taken as Windows-1252); movetext lines are kept as read.
+// The file is read through a fixed buffer, one line at a time; only the
+// current game is held, so a file of any size is scanned with the same
+// memory (see kMaxLineBytes and kMaxMovetextBytes). Tag values are UTF-8 (a
+// value that is not valid UTF-8 is taken as Windows-1252); movetext lines are
+// kept as read.
 #include "chess/gamerecord.h"
 #include "chess/position.h"
 
@@ -51,6 +52,14 @@ struct TagWidths {
                             BlackELO = 4, WhiteCountry = 20, BlackCountry = 20, FEN = 89;
 };
 
+// Memory the reader holds for one game, whatever the file: a line longer than
+// kMaxLineBytes is read as several lines of that length, and movetext beyond
+// kMaxMovetextBytes (after comments, variations and NAGs are taken out) is
+// scanned but not kept. A game needs a few kilobytes of either: its 400
+// half-moves come first.
+inline constexpr size_t kMaxLineBytes = size_t(1) << 20;
+inline constexpr size_t kMaxMovetextBytes = size_t(1) << 20;
+
 // The message shown when the file ends inside a tag section.
 inline constexpr const char* kEndOfFileInTagsText = "Fin del fichero";
 // Said once for a game whose movetext holds more half-moves than the record.
@@ -80,10 +89,11 @@ class TPGNReader {
     bool IsOpen() const { return file_ != nullptr; }
 
     // Reads the next game: its tags and, with readMoves, its movetext lines
-    // (filtered by StripAnnotations). False at the end of the file, when the
-    // file ends inside a tag section (OnMessage gets "Fin del fichero"), or
-    // when Cancel was set. Both values of readMoves step over the same lines,
-    // so game numbers agree between a listing and a load.
+    // (filtered by StripAnnotations; at most kMaxMovetextBytes of them).
+    // False at the end of the file, when the file ends inside a tag section
+    // (OnMessage gets "Fin del fichero"), or when Cancel was set. Both values
+    // of readMoves step over the same lines, so game numbers agree between a
+    // listing and a load.
     bool ReadNextGame(bool readMoves);
 
     // Rewinds to the start and reads N games; true when N games were read

@@ -213,6 +213,38 @@ TEST_F(ReaderFile, UnterminatedCommentCostsOneGameOnly) {
     EXPECT_EQ(games[1].first, "B");
 }
 
+TEST_F(ReaderFile, HugeLinesAndMovetextAreHeldWithBoundedMemory) {
+    // A downloaded file may be one endless line or one endless game: the
+    // reader keeps at most kMaxLineBytes of a line and kMaxMovetextBytes of a
+    // game's movetext, reads the moves that come first, and still finds the
+    // next game.
+    std::string junk;
+    for (size_t i = 0; junk.size() < 3 * kMaxMovetextBytes; ++i)
+        junk += "Zz" + std::to_string(i % 1000) + " ";
+    std::string manyLines;
+    for (int i = 0; i < 40; ++i)
+        manyLines += junk.substr(0, kMaxMovetextBytes / 16) + "\n";
+    Open("[Event \"one line\"]\n\n1.e4 e5 " + junk + "*\n\n" +
+         "[Event \"many lines\"]\n\n1.d4 d5\n" + manyLines + "*\n\n" +
+         "[Event \"after\"]\n\n1.c4 *\n");
+    std::vector<std::string> events;
+    while (reader_.ReadNextGame(true)) {
+        events.push_back(reader_.Event);
+        SCOPED_TRACE(reader_.Event);
+        size_t kept = 0;
+        for (const auto& l : reader_.MovetextLines) {
+            EXPECT_LE(l.size(), kMaxLineBytes);
+            kept += l.size();
+        }
+        EXPECT_LE(kept, kMaxMovetextBytes);
+        ASSERT_FALSE(reader_.MovetextLines.empty());
+        // The moves at the start survive and are converted.
+        ASSERT_TRUE(reader_.BuildGameRecord());
+        EXPECT_EQ(reader_.GameRecord.MoveCount, events.size() < 3 ? 2 : 1);
+    }
+    EXPECT_EQ(events, (std::vector<std::string>{"one line", "many lines", "after"}));
+}
+
 TEST_F(ReaderFile, SeekGameAndCancel) {
     Open("[Event \"A\"]\n\n1.e4 *\n\n[Event \"B\"]\n\n1.d4 *\n\n[Event \"C\"]\n\n1.c4 *\n");
     EXPECT_TRUE(reader_.SeekGame(2, true));
