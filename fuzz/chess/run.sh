@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Builds the chess fuzz targets with clang + libFuzzer (ASan, UBSan) outside
+# the CMake build and runs each for a while, one after the other.
+#   fuzz/chess/run.sh [SECONDS-PER-TARGET]   (default 300)
+#   FUZZ_TARGETS="epd" fuzz/chess/run.sh 60  (only some targets)
+# Needs: apt-get install clang libclang-rt-14-dev
+# Targets: gamefile (game files, up to 20000 bytes), epd (EPD texts).
+# Findings (crash-*, timeout-*, oom-*) are copied to tests/chess/regress/,
+# which the ordinary test suite replays.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+secs=${1:-300}
+targets=${FUZZ_TARGETS:-gamefile epd}
+out=${FUZZ_OUT:-$root/build/fuzz-chess}
+mkdir -p "$out"
+CXX=${CXX_FUZZ:-clang++}
+flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
+       -I"$root")
+srcs=("$root"/chess/gamerecord.cpp "$root"/chess/position.cpp "$root"/chess/notation.cpp
+      "$root"/chess/rules.cpp "$root"/chess/moveentry.cpp
+      "$root"/platform/binary.cpp "$root"/platform/codepage.cpp "$root"/platform/datetime.cpp
+      "$root"/platform/files.cpp "$root"/platform/text.cpp)
+for t in $targets; do
+  "$CXX" "${flags[@]}" "$here/fuzz_$t.cpp" "${srcs[@]}" -o "$out/fuzz_$t"
+done
+
+# Seed corpora: the sample game, the kept findings, and EPD texts.
+mkdir -p "$out/seeds_gamefile" "$out/seeds_epd"
+cp "$root"/docs/samples/sample.qrl "$out/seeds_gamefile"/
+cp "$root"/tests/chess/regress/gamefile-* "$out/seeds_gamefile"/ 2>/dev/null || true
+cp "$root"/tests/chess/regress/epd-* "$out/seeds_epd"/ 2>/dev/null || true
+i=0
+while IFS= read -r epd; do
+  i=$((i + 1))
+  printf '%s' "$epd" > "$out/seeds_epd/epd$i"
+done <<'SEEDS'
+rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -
+rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3
+r3k2r/8/8/8/8/8/8/R3K2R b qK -
+8/8/8/8/8/8/8/4K2k w - -
+rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3
+8/P7/8/8/8/8/7p/k6K w - - 0 1
+r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -
+SEEDS
+
+status=0
+for t in $targets; do
+  case $t in gamefile) maxlen=20000 ;; *) maxlen=512 ;; esac
+  corpus="$out/corpus_$t"
+  mkdir -p "$corpus" "$out/findings_$t"
+  echo "== fuzz_$t for ${secs}s"
+  (cd "$out/findings_$t" &&
+   "$out/fuzz_$t" -max_total_time="$secs" -max_len="$maxlen" -timeout=10 -rss_limit_mb=2048 \
+       -print_final_stats=1 "$corpus" "$out/seeds_$t") || status=1
+  for f in "$out/findings_$t"/crash-* "$out/findings_$t"/timeout-* "$out/findings_$t"/oom-*; do
+    [ -e "$f" ] || continue
+    mkdir -p "$root/tests/chess/regress"
+    cp "$f" "$root/tests/chess/regress/${t}-$(basename "$f")"
+    echo "finding kept: tests/chess/regress/${t}-$(basename "$f")"
+    status=1
+  done
+done
+exit $status
