@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -99,16 +100,20 @@ std::optional<fs::path> FindFileNoCase(const fs::path& folder, std::string_view 
     std::error_code ec;
     fs::path exact = folder / std::string(name);
     if (fs::exists(exact, ec)) return exact;
-    std::optional<fs::path> found;
-    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end;
-         !ec && it != end; it.increment(ec)) {
-        std::string entry = it->path().filename().string();
-        if (EqualNoCase(entry, name)) {
-            // Several case variants: the first by name order, so the choice is stable.
-            if (!found || entry < found->filename().string()) found = folder / entry;
-        }
+    // A plain readdir loop: a games folder may hold thousands of files and
+    // every save looks up its name, so no path object is built per entry.
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return std::nullopt;
+    std::optional<std::string> found;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string_view entry(e->d_name);
+        if (!EqualNoCase(entry, name)) continue;
+        // Several case variants: the first by name order, so the choice is stable.
+        if (!found || entry < *found) found = std::string(entry);
     }
-    return found;
+    ::closedir(dir);
+    if (!found) return std::nullopt;
+    return folder / *found;
 }
 
 bool WildcardMatchNoCase(std::string_view pat, std::string_view name) {
