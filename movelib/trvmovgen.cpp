@@ -86,7 +86,7 @@ struct Generator {
         int caps[2] = {side == kWhite ? s - 9 : s + 9, side == kWhite ? s + 11 : s - 11};
         for (int t : caps) {
             if (!IsPlayable(t)) continue;
-            if (t == p->ep && Empty(t)) {
+            if (t == p->ep && Empty(t) && Holds(t - d, other, kPawn)) {
                 Add(kPawn, s, t, kFlagEnPassant | kFlagCapture, 0);
             } else if (p->sq[t].colour == other) {
                 PawnTo(s, t, kFlagCapture, t % 10 == lastRank);
@@ -349,10 +349,13 @@ int Candidates(const TRVGPosition* p, int piece, int to, TRVGMove* out) {
                 out[n++] = {kPawn, from, to, f, 0};
             }
         };
-        // Captures, from the two neighbouring files.
+        // Captures, from the two neighbouring files. En passant takes the
+        // pawn beside: a position text may name the square with no pawn there
+        // (or with another piece), and then there is no such capture.
+        const bool epPawn = p->sq[to - d].colour == other && p->sq[to - d].piece == kPawn;
         for (int from : {to - d - 10, to - d + 10}) {
             if (!own(from, kPawn)) continue;
-            if (to == p->ep && target.colour == kEmpty) {
+            if (to == p->ep && target.colour == kEmpty && epPawn) {
                 out[n++] = {kPawn, from, to, kFlagEnPassant | kFlagCapture, 0};
             } else if (target.colour == other) {
                 add(from, flags);

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -442,6 +445,92 @@ TEST_F(MoveLibrary, ResetAndRefusalKeepThePosition) {
     r = Call("", "");
     EXPECT_EQ(r.value, -1);
     EXPECT_EQ(Call("", "e4").error, 0);
+}
+
+TEST_F(MoveLibrary, EnPassantTakesOnlyAPawn) {
+    // A position text may name an en-passant square with no pawn beside it;
+    // the capture must not take whatever stands there instead.
+    struct Case {
+        const char* name;
+        const char* fen;
+        const char* capture;
+    };
+    const Case refused[] = {
+        {"king beside", "8/8/8/3Pk3/8/8/8/4K3 w - e6", "dxe6"},
+        {"own knight beside", "4k3/8/8/3PN3/8/8/8/4K3 w - e6", "dxe6"},
+        {"nothing beside", "4k3/8/8/3P4/8/8/8/4K3 w - e6", "dxe6"},
+        {"black, rook beside", "4k3/8/8/8/3pR3/8/8/4K3 b - e3", "dxe3"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(Start(c.fen, {}));
+        Result r = Call("", c.capture);
+        EXPECT_EQ(r.value, 0);
+        EXPECT_EQ(r.error, 2);
+    }
+    // With the pawn beside, the capture is made and flagged.
+    ASSERT_NO_FATAL_FAILURE(Start("4k3/8/8/3Pp3/8/8/8/4K3 w - e6", {}));
+    Result r = Call("", "dxe6");
+    EXPECT_EQ(r.error, 0);
+    EXPECT_EQ(r.value & 0xFFFF, Sq("d5") | (Sq("e6") << 8));
+    EXPECT_EQ((uint32_t(r.value) >> 16) & 0x01, 0x01u);
+    // The king is still there: Black can move it.
+    EXPECT_NE(Call("", "Kd8").value, 0);
+}
+
+// Plays one kept input (see regress/README.md) and checks every answer: a
+// refusal says why, an accepted move names two board squares.
+void ReplayInput(const std::string& text) {
+    auto check = [](Result r) {
+        EXPECT_GE(r.error, 0);
+        EXPECT_LE(r.error, 5);
+        if (r.value == 0) {
+            EXPECT_NE(r.error, 0);
+        } else if (r.value != -1) {
+            EXPECT_EQ(r.error, 0);
+            for (int s : {int(r.value & 0xFF), int((r.value >> 8) & 0xFF)}) {
+                EXPECT_LE(s, 77);
+                EXPECT_LE(s % 10, 7);
+            }
+        }
+    };
+    size_t at = 0;
+    bool first = true;
+    while (at <= text.size()) {
+        size_t nl = text.find('\n', at);
+        if (nl == std::string::npos) nl = text.size();
+        const std::string line = text.substr(at, nl - at);
+        at = nl + 1;
+        SCOPED_TRACE(line);
+        if (first) {
+            first = false;
+            check(Call(line.c_str(), ""));
+        } else if (!line.empty() && line[0] == '!') {
+            const size_t bar = line.find('|');
+            const std::string fen = line.substr(1, bar == std::string::npos ? bar : bar - 1);
+            const std::string san = bar == std::string::npos ? "" : line.substr(bar + 1);
+            check(Call(fen.c_str(), san.c_str()));
+        } else {
+            check(Call(nullptr, line.c_str()));
+        }
+    }
+}
+
+TEST_F(MoveLibrary, KeptInputsReplay) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(QUOREL_SOURCE_DIR) / "tests/movelib/regress";
+    ASSERT_TRUE(fs::is_directory(dir));
+    int replayed = 0;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        if (e.path().filename().string().rfind("movelib-", 0) != 0) continue;
+        SCOPED_TRACE(e.path().filename().string());
+        std::ifstream in(e.path(), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        ReplayInput(text.str());
+        ++replayed;
+    }
+    EXPECT_GE(replayed, 1);
 }
 
 TEST_F(MoveLibrary, ManyQueensStayWithinTheLimits) {
