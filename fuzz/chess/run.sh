@@ -4,7 +4,7 @@
 #   fuzz/chess/run.sh [SECONDS-PER-TARGET]   (default 300)
 #   FUZZ_TARGETS="epd" fuzz/chess/run.sh 60  (only some targets)
 # Needs: apt-get install clang libclang-rt-14-dev
-# Targets: gamefile (game files, up to 20000 bytes), epd (EPD texts).
+# Targets: gamefile (game files, up to 20000 bytes), epd (EPD texts, up to 512).
 # Findings (crash-*, timeout-*, oom-*) are copied to tests/chess/regress/,
 # which the ordinary test suite replays.
 set -euo pipefail
@@ -24,10 +24,14 @@ srcs=("$root"/chess/gamerecord.cpp "$root"/chess/position.cpp "$root"/chess/nota
 for t in $targets; do
   "$CXX" "${flags[@]}" "$here/fuzz_$t.cpp" "${srcs[@]}" -o "$out/fuzz_$t"
 done
+# The seed writer: long and set-up games the fuzzer would not grow by itself.
+"$CXX" -std=c++20 -O1 -I"$root" "$here/make_seeds.cpp" "${srcs[@]}" -o "$out/make_seeds"
 
-# Seed corpora: the sample game, the kept findings, and EPD texts.
+# Seed corpora: the sample game, written games, the kept findings, and EPD
+# texts.
 mkdir -p "$out/seeds_gamefile" "$out/seeds_epd"
 cp "$root"/docs/samples/sample.qrl "$out/seeds_gamefile"/
+"$out/make_seeds" "$out/seeds_gamefile"
 cp "$root"/tests/chess/regress/gamefile-* "$out/seeds_gamefile"/ 2>/dev/null || true
 cp "$root"/tests/chess/regress/epd-* "$out/seeds_epd"/ 2>/dev/null || true
 i=0
@@ -46,12 +50,14 @@ SEEDS
 
 status=0
 for t in $targets; do
-  case $t in gamefile) maxlen=20000 ;; *) maxlen=512 ;; esac
+  # Game files are searched at full length from the start (-len_control=0):
+  # otherwise the 400-record seed is cut short for a long while.
+  case $t in gamefile) opts=(-max_len=20000 -len_control=0) ;; *) opts=(-max_len=512) ;; esac
   corpus="$out/corpus_$t"
   mkdir -p "$corpus" "$out/findings_$t"
   echo "== fuzz_$t for ${secs}s"
   (cd "$out/findings_$t" &&
-   "$out/fuzz_$t" -max_total_time="$secs" -max_len="$maxlen" -timeout=10 -rss_limit_mb=2048 \
+   "$out/fuzz_$t" -max_total_time="$secs" "${opts[@]}" -timeout=10 -rss_limit_mb=2048 \
        -print_final_stats=1 "$corpus" "$out/seeds_$t") || status=1
   for f in "$out/findings_$t"/crash-* "$out/findings_$t"/timeout-* "$out/findings_$t"/oom-*; do
     [ -e "$f" ] || continue
