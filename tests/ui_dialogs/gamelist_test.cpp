@@ -3,6 +3,7 @@
 // selected rows, over real game files in a temporary games folder.
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -213,7 +214,12 @@ TEST_F(GameListWindow, ExportSelectedGamesToPgnWithAppend) {
     modals.Then([target](QWidget* w) {
         auto* fd = qobject_cast<QFileDialog*>(w);
         ASSERT_NE(fd, nullptr);
-        fd->selectFile(target);
+        // Typed into the name field as a player would: selectFile() leaves
+        // that field alone once it has the focus, and whether it has it yet
+        // depends on timing.
+        auto* name = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(target);
         QMetaObject::invokeMethod(fd, "accept");
     });
     modals.PressText(QStringLiteral("Append"));
