@@ -6,6 +6,7 @@
 #include "pgn/reader.h"
 #include "pgn/writer.h"
 #include "platform/codepage.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -150,6 +151,9 @@ int Import(std::vector<std::string> args) {
     Out out(stdout);
     int failures = 0;
     NameAllocator names(fs::path(folder), !dryRun);
+    // The new game files go to disk together at the end (the PGN file is
+    // still there if the machine stops half-way), not four flushes per game.
+    TDeferredSync flushAtEnd;
     auto convert = [&](long n) {
         reader.BuildGameRecord();
         chess::TGameRecord& rec = reader.GameRecord;
@@ -185,6 +189,11 @@ int Import(std::vector<std::string> args) {
             convert(++n);
     }
     reader.CloseFile();
+    std::string flushError;
+    if (!flushAtEnd.Commit(&flushError)) {
+        std::cerr << "Error writing to file: " << flushError << "\n";
+        ++failures;
+    }
     out.Flush();
     if (n == 0) {
         std::cerr << "Cannot find any PGN record!\n";
