@@ -202,7 +202,21 @@ bool TChessPosition::MakeBoardFromEPD(std::string_view text, TBoardRecord& out) 
     s = SplitField(s.rest);
     if (s.field.empty() || (s.field[0] != 'w' && s.field[0] != 'b')) return false;
     SetWhiteOnMove(s.field[0] == 'w');
-    if (!s.has_rest) return false;
+    // A text that ends after the side (a PGN set-up given as placement only
+    // gets " w") or after the castling field has no castling rights or no
+    // en-passant square, as when those fields are read from the side's "w".
+    auto finish = [&](Square ep) {
+        SetEnPassantSquareTo(ep);
+        out = board_;
+        return true;
+    };
+    if (!s.has_rest) {
+        SetWhiteCanCastleKingside(false);
+        SetWhiteCanCastleQueenside(false);
+        SetBlackCanCastleKingside(false);
+        SetBlackCanCastleQueenside(false);
+        return finish(0);
+    }
 
     // Castling rights: each letter anywhere in the field.
     s = SplitField(s.rest);
@@ -211,7 +225,7 @@ bool TChessPosition::MakeBoardFromEPD(std::string_view text, TBoardRecord& out) 
     SetWhiteCanCastleQueenside(s.field.find('Q') != std::string_view::npos);
     SetBlackCanCastleKingside(s.field.find('k') != std::string_view::npos);
     SetBlackCanCastleQueenside(s.field.find('q') != std::string_view::npos);
-    if (!s.has_rest) return false;
+    if (!s.has_rest) return finish(0);
 
     // En-passant square: rank 6 with White to move, rank 3 with Black.
     s = SplitField(s.rest);
@@ -222,9 +236,7 @@ bool TChessPosition::MakeBoardFromEPD(std::string_view text, TBoardRecord& out) 
         const bool ok = WhiteOnMove() ? (ep >= 50 && ep <= 57) : (ep >= 20 && ep <= 27);
         if (!ok) ep = 0;
     }
-    SetEnPassantSquareTo(ep);
-    out = board_;
-    return true;
+    return finish(ep);
 }
 
 } // namespace quorel::chess

@@ -154,7 +154,8 @@ INSTANTIATE_TEST_SUITE_P(
         EpdRow{"RankTooLong", "ppppppppp/8/8/8/8/8/8/8 w - -", false, 0, true},
         EpdRow{"UnknownLetter", "8/8/8/8/8/8/8/4X3 w - -", false, 0, true},
         EpdRow{"BadSide", "8/8/8/8/8/8/8/8 x - -", false, 0, true},
-        EpdRow{"RunsOutBeforeEnPassant", "8/8/8/8/8/8/8/8 w KQkq", false, 0, true},
+        EpdRow{"NoEnPassantField", "8/8/8/8/8/8/8/8 b KQkq", true, 0, false},
+        EpdRow{"RunsOutAfterTheSide", "8/8/8/8/8/8/8/8 w ", false, 0, true},
         EpdRow{"OnlyPlacement", "8/8/8/8/8/8/8/8", false, 0, true},
         EpdRow{"Empty", "", false, 0, true}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -182,9 +183,25 @@ TEST(Epd, CastlingLettersAnywhereInTheField) {
 TEST(Epd, RefusedTextLeavesPlacedSquaresOnThePosition) {
     TChessPosition pos;
     TBoardRecord out{};
-    EXPECT_FALSE(pos.MakeBoardFromEPD("8/8/8/8/8/8/8/8 w", out));
-    EXPECT_EQ(pos.PieceOnSquare(4), 0); // the empty placement was written
-    EXPECT_FALSE(BoardFromEPD("8/8/8/8/8/8/8/8", out));
+    EXPECT_FALSE(pos.MakeBoardFromEPD("8/8/8/8/8/8/8/8 x", out));
+    EXPECT_EQ(pos.PieceOnSquare(4), 0);                 // the empty placement was written
+    EXPECT_FALSE(BoardFromEPD("8/8/8/8/8/8/8/8", out)); // no side
+}
+
+// A placement with only the side (how a PGN set-up without one is stored)
+// or without the en-passant field is a position without those rights.
+TEST(Epd, MissingCastlingAndEnPassantFieldsGiveNone) {
+    TChessPosition pos;
+    TBoardRecord out{};
+    ASSERT_TRUE(pos.MakeBoardFromEPD("r3k2r/8/8/8/8/8/8/R3K2R w", out));
+    EXPECT_FALSE(pos.WhiteCanCastleKingside());
+    EXPECT_FALSE(pos.BlackCanCastleQueenside());
+    EXPECT_EQ(EPDFromBoard(out), "r3k2r/8/8/8/8/8/8/R3K2R w - - ");
+    ASSERT_TRUE(pos.MakeBoardFromEPD("r3k2r/8/8/8/8/8/8/R3K2R b Kq", out));
+    EXPECT_FALSE(pos.WhiteOnMove());
+    EXPECT_TRUE(pos.WhiteCanCastleKingside());
+    EXPECT_TRUE(pos.BlackCanCastleQueenside());
+    EXPECT_EQ(EPDFromBoard(out), "r3k2r/8/8/8/8/8/8/R3K2R b Kq - ");
 }
 
 } // namespace
