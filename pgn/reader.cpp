@@ -557,7 +557,13 @@ bool TPGNReader::BuildGameRecord() {
             text = CutChars(text + " w", 89);
         rec.SetupEPD = text;
         chess::TChessPosition setup;
-        setup.MakeBoardFromEPD(text, rec.Board);
+        if (!setup.MakeBoardFromEPD(text, rec.Board)) {
+            // A set-up the game window cannot show would be replayed from the
+            // wrong position: refuse the game rather than store it.
+            rec.Board = chess::TGameRecord::NewGame().Board;
+            ParseError = "Error parsing \rFEN        : [" + FEN + "]";
+            return true;
+        }
         for (int s = 0; s < 78; ++s)
             mirror_[size_t(s)] = uint8_t(setup.PieceOnSquare(s));
         rec.SetupWhiteFirst = setup.WhiteOnMove() ? 1 : 0;

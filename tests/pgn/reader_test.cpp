@@ -348,6 +348,22 @@ TEST(BuildGameRecord, SetUpWithBlackToMove) {
     EXPECT_EQ(w.Move(3).Piece, ch::kWhitePawn);
 }
 
+// A set-up text the move library would take but the game's own position
+// reader refuses (a rank of nine squares) must not become a game that the
+// window replays from another position.
+TEST(BuildGameRecord, SetUpTheGameCannotShowIsRefused) {
+    TPGNReader r;
+    const std::string fen = "rnbqkbnr/pppppppp/9/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+    auto rec = Convert("[FEN \"" + fen + "\"]\n\n1.e4 e5 *\n", r);
+    EXPECT_EQ(r.ParseError, "Error parsing \rFEN        : [" + fen + "]");
+    EXPECT_EQ(rec.MoveCount, 0);
+    // The next game of the same reader starts clean.
+    auto next = Convert("1.d4 d5 *\n", r);
+    EXPECT_EQ(r.ParseError, "");
+    EXPECT_EQ(next.MoveCount, 2);
+    EXPECT_EQ(next.SetupPosition, 0);
+}
+
 TEST(BuildGameRecord, SpecialMoves) {
     TPGNReader r;
     // En passant: the captured pawn leaves the mirror, so Qd5 later is no capture.
