@@ -4,8 +4,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
 #include <QTreeWidget>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 #include "dlgtest_util.h"
 #include "platform/datetime.h"
@@ -211,21 +215,37 @@ TEST_F(GameListWindow, ExportSelectedGamesToPgnWithAppend) {
     const QString target = folder.Path(QStringLiteral("out.pgn"));
     folder.WriteText(target, "previous\r\n");
     dlgtest::Modals modals;
-    modals.Then([target](QWidget* w) {
+    QString fileDialogState;
+    modals.Then([target, &fileDialogState](QWidget* w) {
         auto* fd = qobject_cast<QFileDialog*>(w);
         ASSERT_NE(fd, nullptr);
-        // Typed into the name field as a player would: selectFile() leaves
-        // that field alone once it has the focus, and whether it has it yet
-        // depends on timing.
-        auto* name = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(name, nullptr);
-        name->setText(target);
-        QMetaObject::invokeMethod(fd, "accept");
+        // Typed into the name field as a player would (selectFile() leaves
+        // that field alone once it has the focus), then OK. The dialog's
+        // folder model fills in the background, so a dialog that is still
+        // open is tried again a few times and then given up, never waited on.
+        auto attempt = std::make_shared<std::function<void(int)>>();
+        std::weak_ptr<std::function<void(int)>> self = attempt;
+        *attempt = [fd = QPointer<QFileDialog>(fd), target, self, &fileDialogState](int left) {
+            if (!fd || !fd->isVisible()) return;
+            auto* name = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (name) name->setText(target);
+            QMetaObject::invokeMethod(fd, "accept");
+            if (!fd->isVisible()) return;
+            fileDialogState = QStringLiteral("still open: [%1] -> [%2]")
+                                  .arg(name ? name->text() : QString(),
+                                       fd->selectedFiles().join(QLatin1Char('|')));
+            if (left == 0) {
+                fd->reject();
+                return;
+            }
+            QTimer::singleShot(50, fd, [again = self.lock(), left] { (*again)(left - 1); });
+        };
+        (*attempt)(20);
     });
     modals.PressText(QStringLiteral("Append"));
     modals.Press(QMessageBox::Ok);
     dialog.PGNbuttonClick();
-    EXPECT_EQ(modals.Pending(), 0);
+    EXPECT_EQ(modals.Pending(), 0) << fileDialogState.toStdString();
     EXPECT_EQ(modals.Texts().value(1), QStringLiteral("1 games exported"));
     const std::string text = folder.ReadText(target);
     EXPECT_EQ(text.rfind("previous\r\n\r\n[Event \"Open\"]\r\n", 0), 0u) << text;
