@@ -14,15 +14,14 @@ secs=${1:-300}
 targets=${FUZZ_TARGETS:-gamefile epd}
 out=${FUZZ_OUT:-$root/build/fuzz-chess}
 mkdir -p "$out"
-CXX=${CXX_FUZZ:-clang++}
-flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-       -I"$root")
+# shellcheck source=../common.sh
+source "$here/../common.sh"
 srcs=("$root"/chess/gamerecord.cpp "$root"/chess/position.cpp "$root"/chess/notation.cpp
       "$root"/chess/rules.cpp "$root"/chess/moveentry.cpp
       "$root"/platform/binary.cpp "$root"/platform/codepage.cpp "$root"/platform/datetime.cpp
       "$root"/platform/files.cpp "$root"/platform/text.cpp)
 for t in $targets; do
-  "$CXX" "${flags[@]}" "$here/fuzz_$t.cpp" "${srcs[@]}" -o "$out/fuzz_$t"
+  fuzz_build "$t" "$here/fuzz_$t.cpp" "${srcs[@]}"
 done
 # The seed writer: long and set-up games the fuzzer would not grow by itself.
 "$CXX" -std=c++20 -O1 -I"$root" "$here/make_seeds.cpp" "${srcs[@]}" -o "$out/make_seeds"
@@ -53,18 +52,6 @@ for t in $targets; do
   # Game files are searched at full length from the start (-len_control=0):
   # otherwise the 400-record seed is cut short for a long while.
   case $t in gamefile) opts=(-max_len=20000 -len_control=0) ;; *) opts=(-max_len=512) ;; esac
-  corpus="$out/corpus_$t"
-  mkdir -p "$corpus" "$out/findings_$t"
-  echo "== fuzz_$t for ${secs}s"
-  (cd "$out/findings_$t" &&
-   "$out/fuzz_$t" -max_total_time="$secs" "${opts[@]}" -timeout=10 -rss_limit_mb=2048 \
-       -print_final_stats=1 "$corpus" "$out/seeds_$t") || status=1
-  for f in "$out/findings_$t"/crash-* "$out/findings_$t"/timeout-* "$out/findings_$t"/oom-*; do
-    [ -e "$f" ] || continue
-    mkdir -p "$root/tests/chess/regress"
-    cp "$f" "$root/tests/chess/regress/${t}-$(basename "$f")"
-    echo "finding kept: tests/chess/regress/${t}-$(basename "$f")"
-    status=1
-  done
+  fuzz_run "$t" tests/chess/regress "$secs" "${opts[@]}" || status=1
 done
 exit $status

@@ -11,36 +11,27 @@ root=$(cd "$here/../.." && pwd)
 secs=${1:-180}
 out=${FUZZ_OUT:-$root/build/fuzz-mail}
 mkdir -p "$out"
-CXX=${CXX_FUZZ:-clang++}
-flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-       -I"$root")
+# shellcheck source=../common.sh
+source "$here/../common.sh"
 srcs=("$root"/mail/message.cpp "$root"/mail/mime_encode.cpp "$root"/mail/mime_decode.cpp
       "$root"/mail/coding.cpp "$root"/mail/charset.cpp "$root"/mail/mimetypes.cpp
-      "$root"/platform/codepage.cpp "$root"/platform/files.cpp "$root"/platform/binary.cpp)
+      "$root"/platform/codepage.cpp "$root"/platform/files.cpp "$root"/platform/binary.cpp
+      "$root"/platform/text.cpp)
 for t in decoder headers; do
-  "$CXX" "${flags[@]}" "$here/fuzz_$t.cpp" "${srcs[@]}" -o "$out/fuzz_$t"
+  fuzz_build "$t" "$here/fuzz_$t.cpp" "${srcs[@]}"
 done
 
-# Seed corpora: the test messages and hostile inputs we keep.
-seeds="$out/seeds"
-mkdir -p "$seeds"
-cp "$root"/tests/mail_model/regress/* "$seeds"/ 2>/dev/null || true
+# Seed corpora (the same for both targets): the test messages and hostile
+# inputs we keep, and Python's test messages when unpacked.
 py=/opt/quorel-test/pytestsuite/usr/lib/python3.11/test/test_email/data
-[ -d "$py" ] && cp "$py"/msg_*.txt "$seeds"/ || true
+for t in decoder headers; do
+  mkdir -p "$out/seeds_$t"
+  cp "$root"/tests/mail_model/regress/* "$out/seeds_$t"/ 2>/dev/null || true
+  if [ -d "$py" ]; then cp "$py"/msg_*.txt "$out/seeds_$t"/; fi
+done
 
 status=0
 for t in decoder headers; do
-  corpus="$out/corpus_$t"
-  mkdir -p "$corpus" "$out/findings_$t"
-  echo "== fuzz_$t for ${secs}s"
-  (cd "$out/findings_$t" &&
-   "$out/fuzz_$t" -max_total_time="$secs" -max_len="${FUZZ_MAX_LEN:-16384}" -timeout=10 -rss_limit_mb=2048 \
-       -print_final_stats=1 "$corpus" "$seeds") || status=1
-  for f in "$out/findings_$t"/crash-* "$out/findings_$t"/timeout-* "$out/findings_$t"/oom-*; do
-    [ -e "$f" ] || continue
-    cp "$f" "$root/tests/mail_model/regress/${t}-$(basename "$f")"
-    echo "finding kept: tests/mail_model/regress/${t}-$(basename "$f")"
-    status=1
-  done
+  fuzz_run "$t" tests/mail_model/regress "$secs" -max_len="${FUZZ_MAX_LEN:-16384}" || status=1
 done
 exit $status

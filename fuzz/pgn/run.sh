@@ -17,9 +17,8 @@ secs=${1:-300}
 targets=${FUZZ_TARGETS:-reader movelib}
 out=${FUZZ_OUT:-$root/build/fuzz-pgn}
 mkdir -p "$out"
-CXX=${CXX_FUZZ:-clang++}
-flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-       -I"$root")
+# shellcheck source=../common.sh
+source "$here/../common.sh"
 movelib=("$root"/movelib/trvgutil.cpp "$root"/movelib/trvmovgen.cpp "$root"/movelib/trvg_pgn.cpp
          "$root"/movelib/qrlpgn32.cpp)
 chess=("$root"/chess/gamerecord.cpp "$root"/chess/position.cpp "$root"/chess/notation.cpp
@@ -31,7 +30,7 @@ for t in $targets; do
     reader) srcs=("${chess[@]}" "${movelib[@]}") ;;
     movelib) srcs=("${movelib[@]}") ;;
   esac
-  "$CXX" "${flags[@]}" "$here/fuzz_$t.cpp" "${srcs[@]}" -o "$out/fuzz_$t"
+  fuzz_build "$t" "$here/fuzz_$t.cpp" "${srcs[@]}"
 done
 
 # Seed corpora: the kept findings, the ECO openings file when installed
@@ -80,19 +79,7 @@ status=0
 for t in $targets; do
   case $t in reader) maxlen=65536; keep=tests/pgn/regress ;;
              *) maxlen=4096; keep=tests/movelib/regress ;; esac
-  corpus="$out/corpus_$t"
-  mkdir -p "$corpus" "$out/findings_$t"
-  echo "== fuzz_$t for ${secs}s"
-  (cd "$out/findings_$t" && TMPDIR="$out" \
-   "$out/fuzz_$t" -max_total_time="$secs" -max_len="$maxlen" -timeout=10 -rss_limit_mb=2048 \
-       -print_final_stats=1 "$corpus" "$out/seeds_$t") || status=1
-  for f in "$out/findings_$t"/crash-* "$out/findings_$t"/timeout-* "$out/findings_$t"/oom-*; do
-    [ -e "$f" ] || continue
-    mkdir -p "$root/$keep"
-    cp "$f" "$root/$keep/${t}-$(basename "$f")"
-    echo "finding kept: $keep/${t}-$(basename "$f")"
-    status=1
-  done
+  fuzz_run "$t" "$keep" "$secs" -max_len="$maxlen" || status=1
 done
 rm -f "$out"/fuzz_pgn_*.pgn
 exit $status
