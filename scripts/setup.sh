@@ -4,8 +4,11 @@
 # Idempotent: a second run installs nothing new.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+# Runs a command as root: directly when we are root, else through sudo
+# (keeping the environment, so DEBIAN_FRONTEND reaches apt-get).
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo -E "$@"; fi
+}
 export DEBIAN_FRONTEND=noninteractive
 
 # Build and run.
@@ -27,12 +30,12 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   # Keep packaged daemons (dovecot, exim) from starting system services.
   if [ ! -e /usr/sbin/policy-rc.d ]; then
-    printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
-    $SUDO chmod +x /usr/sbin/policy-rc.d
-    trap '$SUDO rm -f /usr/sbin/policy-rc.d' EXIT
+    printf '#!/bin/sh\nexit 101\n' | as_root tee /usr/sbin/policy-rc.d >/dev/null
+    as_root chmod +x /usr/sbin/policy-rc.d
+    trap 'as_root rm -f /usr/sbin/policy-rc.d' EXIT
   fi
-  $SUDO apt-get update -qq
-  $SUDO -E apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  as_root apt-get update -qq
+  as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 for s in "$here"/setup.d/*.sh; do
