@@ -72,7 +72,10 @@ int main(int argc, char** argv) {
     if (!session.CreateFrame(&error))
         QMessageBox::warning(nullptr, QStringLiteral("Quorel"), QString::fromStdString(error));
     bool bookOk = true;
-    const std::string imported = session.CreateAddressBook(&bookOk);
+    std::string bookError;
+    const std::string imported = session.CreateAddressBook(&bookOk, &bookError);
+    if (!bookOk)
+        QMessageBox::warning(nullptr, QStringLiteral("Quorel"), QString::fromStdString(bookError));
 #ifdef QUOREL_HAVE_DIALOGS
     quorel::ui::RegisterDialogs();
 #endif
