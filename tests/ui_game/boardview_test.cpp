@@ -186,7 +186,9 @@ TEST(BoardView, ClickOnAPieceThenOnTheTargetGivesTheMove) {
         EXPECT_EQ(drops, r.from < 0 ? 0 : 1) << r.what;
         EXPECT_EQ(from, r.from) << r.what;
         EXPECT_EQ(to, r.to) << r.what;
-        if (r.from >= 0) EXPECT_EQ(board.LastPromotion(), r.promotion) << r.what;
+        if (r.from >= 0) {
+            EXPECT_EQ(board.LastPromotion(), r.promotion) << r.what;
+        }
         EXPECT_EQ(board.SelectedSquare(), r.selectedAfter) << r.what;
     }
 }
@@ -220,7 +222,9 @@ TEST(BoardView, BoardGrowsWithItsPanelInWholeSquares) {
 // Every piece looks finished on both square colours: no square colour
 // showing through inside a piece, and no light rim around a black piece.
 TEST(BoardView, PiecesAreFilledAndHaveNoRim) {
-    const QColor squares[] = {QColor(255, 255, 255), QColor(128, 128, 128), QColor(90, 60, 30)};
+    // Not greys: a blend of a piece's black and white could match those.
+    const QColor squares[] = {QColor(240, 217, 181), QColor(181, 136, 99), QColor(70, 110, 160),
+                              QColor(90, 60, 30)};
     for (const QColor& bg : squares)
         for (int piece = 1; piece <= 12; ++piece) {
             const int n = 76; // a 38-pixel square at device pixel ratio 2
@@ -243,7 +247,7 @@ TEST(BoardView, PiecesAreFilledAndHaveNoRim) {
                 stack.insert(stack.end(), {q + QPoint(1, 0), q - QPoint(1, 0), q + QPoint(0, 1),
                                            q - QPoint(0, 1)});
             }
-            int holes = 0, rim = 0, inked = 0;
+            int holes = 0, rim = 0, edges = 0, inked = 0;
             for (int y = 0; y < n; ++y)
                 for (int x = 0; x < n; ++x) {
                     const QColor c = img.pixelColor(x, y);
@@ -254,10 +258,13 @@ TEST(BoardView, PiecesAreFilledAndHaveNoRim) {
                                       (x < n - 1 && outside[size_t(y * n + x + 1)]) ||
                                       (y > 0 && outside[size_t((y - 1) * n + x)]) ||
                                       (y < n - 1 && outside[size_t((y + 1) * n + x)]);
+                    edges += edge;
                     if (piece > 6 && edge && qGray(c.rgb()) > qGray(bg.rgb()) + 24) ++rim;
                 }
             EXPECT_GT(inked, n * n / 10) << "piece " << piece;
             EXPECT_EQ(holes, 0) << "piece " << piece << " on " << bg.name().toStdString();
-            EXPECT_EQ(rim, 0) << "piece " << piece << " on " << bg.name().toStdString();
+            // A light line inside a black piece may end at its outline; a
+            // rim would light up the whole outline.
+            EXPECT_LT(rim * 20, edges) << "piece " << piece << " on " << bg.name().toStdString();
         }
 }

@@ -99,7 +99,7 @@ TEST(GameWindowMoves, NoToTheQuestionLeavesTheGameAsItWas) {
     w.FwdButtonClick();
     uitest::ModalAnswers none;
     none.Press(QMessageBox::Yes);
-    uitest::Drag(w.Board(), 60, 40); // 3...a5
+    uitest::Drag(w.Board(), 50, 40); // 3...a5
     EXPECT_TRUE(none.Texts().isEmpty());
     EXPECT_EQ(w.Record().MoveCount, 6);
 }
