@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
 
         // The whole screen, the game window maximised: the board grows.
         frame.setGeometry(0, 0, 1600, 1000);
-        fresh->parentWidget()->close();
+        fresh->parentWidget()->hide();
         sample->parentWidget()->showMaximized();
         Shot(QStringLiteral("ui-game-maximised.png"), QRect(0, 0, 1600, 1000));
     }

@@ -24,9 +24,13 @@ QSvgRenderer* PieceRenderer(int piece) {
         static const char* const names[13] = {nullptr, "wp", "wn", "wb", "wr", "wq", "wk",
                                               "bp",    "bn", "bb", "br", "bq", "bk"};
         std::array<QSvgRenderer*, 13> r{};
-        for (int i = 1; i <= 12; ++i)
+        for (int i = 1; i <= 12; ++i) {
             r[size_t(i)] = new QSvgRenderer(
                 QStringLiteral(":/quorel/pieces/%1.svg").arg(QLatin1String(names[i])));
+            // The tiles leave a margin of 3 units or more around every
+            // piece; 2 of them are cut so the pieces fill the square better.
+            r[size_t(i)]->setViewBox(QRectF(2, 2, 36, 36));
+        }
         return r;
     }();
     return piece >= 1 && piece <= 12 ? renderers[size_t(piece)] : nullptr;
