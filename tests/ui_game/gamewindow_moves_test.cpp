@@ -37,8 +37,9 @@ void Click(ui::TChessDiagram* board, int square) {
 
 } // namespace
 
-// Back to the position after 2...d5 by each way of going back, e5xd6 en
-// passant is accepted once the player agrees to lose 3.Nf3.
+// Back to the position after 2...d5 by each way of going back (the key Up
+// in the move list moves the board as a click does), e5xd6 en passant is
+// accepted once the player agrees to lose 3.Nf3.
 TEST(GameWindowMoves, EnPassantAfterGoingBackDropsLaterMovesOnYes) {
     struct Row {
         const char* way;
@@ -102,31 +103,6 @@ TEST(GameWindowMoves, NoToTheQuestionLeavesTheGameAsItWas) {
     uitest::Drag(w.Board(), 50, 40); // 3...a5
     EXPECT_TRUE(none.Texts().isEmpty());
     EXPECT_EQ(w.Record().MoveCount, 6);
-}
-
-// Up, Down, Home and End in the move list move the board with the selection.
-TEST(GameWindowMoves, KeyboardSelectionMovesTheBoard) {
-    uitest::TempProgram program;
-    program.CopySample(QStringLiteral("SAMPLE.QRL"));
-    TForm2 w;
-    w.RefreshGame(QStringLiteral("SAMPLE.QRL"));
-    w.show();
-    QListWidget* list = MoveList(w);
-    list->setFocus();
-    const int count = w.Record().MoveCount;
-    struct Step {
-        Qt::Key key;
-        int ply;
-    } steps[] = {{Qt::Key_Up, count - 1}, {Qt::Key_Up, count - 2}, {Qt::Key_Home, 1},
-                 {Qt::Key_Down, 2},       {Qt::Key_End, count}};
-    for (const Step& s : steps) {
-        QTest::keyClick(list, s.key);
-        EXPECT_EQ(w.Record().CurrentPly, s.ply) << s.key;
-        EXPECT_EQ(list->currentRow(), s.ply - 1) << s.key;
-        EXPECT_EQ(w.Board()->Position(), chess::PositionAtPly(w.Record(), s.ply)) << s.key;
-        EXPECT_EQ(w.Record().Board, w.Board()->Position().GetBoard()) << s.key;
-    }
-    EXPECT_TRUE(w.Modified());
 }
 
 // A click on a piece and a click on the target square make the move; a
