@@ -413,9 +413,8 @@ TEST(BuildGameRecord, OtherProgramsShapes) {
         {"d7d8R", ch::kWhiteRook},   {"d7d8q", ch::kWhiteQueen},  {"d7d8", ch::kWhiteQueen},
     };
     for (const auto& [move, piece] : promotions) {
-        auto g = Convert(std::string("[FEN \"7k/3P4/8/8/8/8/8/4K3 w - - 0 1\"]\n\n1.") + move +
-                             " *\n",
-                         r);
+        auto g = Convert(
+            std::string("[FEN \"7k/3P4/8/8/8/8/8/4K3 w - - 0 1\"]\n\n1.") + move + " *\n", r);
         EXPECT_EQ(r.ParseError, "") << move;
         ASSERT_EQ(g.MoveCount, 1) << move;
         EXPECT_EQ(g.Move(1).Promotion, piece) << move;

@@ -220,7 +220,8 @@ TEST(PGNRoundTrip, MovesEnteredOnTheBoard) {
         const int choice = m.size() > 4 ? int(std::string("qrbn").find(m[4])) : 0;
         ASSERT_TRUE(ch::EnterMove(
                         rec, pos, ch::SquareFromText(m.substr(0, 2)),
-                        ch::SquareFromText(m.substr(2, 2)), [choice](bool) { return choice; }, 45000.0)
+                        ch::SquareFromText(m.substr(2, 2)), [choice](bool) { return choice; },
+                        45000.0)
                         .Accepted)
             << m;
     }
@@ -228,8 +229,7 @@ TEST(PGNRoundTrip, MovesEnteredOnTheBoard) {
     ASSERT_TRUE(ExportGameToFile(dir / "game.pgn", rec, "Ann", "Bob", true).Ok);
     const std::string text = ReadFile(dir / "game.pgn");
     EXPECT_NE(text.find("[Date \"????.??.??\"]"), std::string::npos) << text;
-    EXPECT_NE(text.find("1.Qa1b2 N8f6 2.Qcc3 Nd5 3.b8=N Nge3"), std::string::npos)
-        << text;
+    EXPECT_NE(text.find("1.Qa1b2 N8f6 2.Qcc3 Nd5 3.b8=N Nge3"), std::string::npos) << text;
 
     int status = 0;
     test::RunCommand(tool + " -s -Wuci -l " + (dir / "log").string() + " -o " +

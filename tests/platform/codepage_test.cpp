@@ -49,9 +49,9 @@ TEST(CodePage, LettersOutsideTheCodePageAreTransliteratedAndReported) {
         // Windows-1252 keeps its own accented letters (o acute) as they are.
         {"\xC5\x81ukasz, \xC5\xBB\xC3\xB3\xC5\x82\xC4\x87", "Lukasz, Z\xF3lc", true},
         {"Erd\xC5\x91s, \xC8\x98tefan", "Erdos, Stefan", true},
-        {"\xD0\xAF", "YA", true},                // Cyrillic capital ya
-        {"\xE4\xB8\xAD", "?", true},             // CJK: no letters to give
-        {"a\xC3z", "a?z", true},                   // malformed
+        {"\xD0\xAF", "YA", true},                                // Cyrillic capital ya
+        {"\xE4\xB8\xAD", "?", true},                             // CJK: no letters to give
+        {"a\xC3z", "a?z", true},                                 // malformed
         {"M\xC3\xBCller \xE2\x82\xAC", "M\xFCller \x80", false}, // all in the code page
         {"plain", "plain", false},
     };

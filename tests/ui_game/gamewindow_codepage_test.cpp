@@ -38,6 +38,7 @@ TEST(GameWindowCodePage, TransliterationIsToldOnceAndSaved) {
     ASSERT_TRUE(w.SaveButtonClick());
     EXPECT_EQ(answers.Texts().size(), 1);
     EXPECT_EQ(answers.Pending(), 1);
-    EXPECT_EQ(program.ReadFile(QStringLiteral("SAMPLE.QRL")).substr(48, 5),
-              std::string("\x04L\xf3" "dz", 5));
+    EXPECT_EQ(program.ReadFile(QStringLiteral("SAMPLE.QRL")).substr(48, 5), std::string("\x04L\xf3"
+                                                                                        "dz",
+                                                                                        5));
 }
