@@ -255,7 +255,7 @@ TEST(GameFileSave, ByteForByteAgainstHandBuiltImage) {
     TGameRecord rec = TGameRecord::NewGame();
     rec.Event = std::string(45, 'E'); // cut to 40
     rec.Site = "Café €";              // é and € exist in Windows-1252
-    rec.White = "Ωmega";              // Ω does not: "?"
+    rec.White = "Ωmega";              // Ω does not: its nearest letter, O
     rec.Black = "Jones";
     rec.Result = ""; // saved as "*"
     rec.WhiteAddress = "w@example.org";
@@ -278,7 +278,7 @@ TEST(GameFileSave, ByteForByteAgainstHandBuiltImage) {
     f.Str(0, "QRL300")
         .Str(7, std::string(40, 'E'))
         .Str(48, "Caf\xE9 \x80")
-        .Str(133, "?mega")
+        .Str(133, "Omega")
         .Str(174, "Jones")
         .Str(215, "*")
         .Str(226, "w@example.org")
@@ -305,7 +305,7 @@ TEST(GameFileSave, CutToCapacityMatchesWhatIsStored) {
     rec.CutToCapacity();
     EXPECT_EQ(rec.Event, std::string(40, 'E'));
     EXPECT_EQ(rec.Round, "12");
-    EXPECT_EQ(rec.White, "?mega é");
+    EXPECT_EQ(rec.White, "Omega é");
     EXPECT_EQ(rec.WhiteCountry, "ÉÉÉ");
 }
 

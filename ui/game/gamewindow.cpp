@@ -707,6 +707,13 @@ void TForm2::GetData() {
     rec_.SendSignature = editSendSignature_->isChecked() ? 1 : 0;
     rec_.SendGameFile = editSendGameFile_->isChecked() ? 1 : 0;
     rec_.Board = board_->Position().GetBoard();
+    // The game file holds Windows-1252 only: say once per window that some
+    // letters are saved transliterated.
+    if (!property("quorelTransliterationTold").toBool() && rec_.HasTextOutsideCodePage()) {
+        setProperty("quorelTransliterationTold", true);
+        Tell(this, QMessageBox::Information, QStringLiteral("Quorel"),
+             Msg(QStringLiteral("@TextsTransliterated")));
+    }
 }
 
 void TForm2::EditChanged(bool nameChanged) {
