@@ -794,14 +794,14 @@ TEST(TlsDialogue, RefusedStartTlsIsAnErrorNeverAPlainFallBack) {
 }
 
 TEST(SmtpDialogue, LinesBeginningWithADotSurviveTheTransfer) {
-    // A lone "." body line is stored as ".." by the message file; other
-    // dotted lines must be doubled for the wire, or the server eats the dot.
+    // Every line that begins with a dot goes doubled on the wire, or the
+    // server eats the dot.
     struct Row {
         const char* stored;
         const char* wire;
     } rows[] = {
         {"a\r\n.\r\nb\r\n", "a\r\n..\r\nb\r\n"},
-        {"a\r\n..\r\nb\r\n", "a\r\n..\r\nb\r\n"},
+        {"a\r\n..\r\nb\r\n", "a\r\n...\r\nb\r\n"},
         {"...Nf6 was best\r\n", "....Nf6 was best\r\n"},
         {".hidden\r\n.x", "..hidden\r\n..x"},
         {"no dots\r\n", "no dots\r\n"},
