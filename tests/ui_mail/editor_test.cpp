@@ -334,3 +334,69 @@ TEST(Editor, PegasusThatCannotStartKeepsTheEditorOpenAndFilesNothing) {
     EXPECT_TRUE(editor.isVisible());
     EXPECT_EQ(s.Store().IndexCount(), 0);
 }
+
+TEST(Editor, DesktopHandOffGivesEveryFieldToXdgEmail) {
+    Session s;
+    const QString bin = s.Path(QStringLiteral("bin"));
+    QDir().mkpath(bin);
+    const QByteArray oldPath = qgetenv("PATH");
+    {
+        TEditorDialog editor;
+        qputenv("PATH", "/nonexistent");
+        editor.UpdateToolsMenu();
+        EXPECT_FALSE(editor.DesktopMailAction()->isVisible());
+    }
+    // The stand-in records its arguments, each ended by a NUL byte.
+    {
+        QFile f(bin + QStringLiteral("/xdg-email"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\nd=$(dirname \"$0\")\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done "
+                "> \"$d/args.tmp\"\nmv \"$d/args.tmp\" \"$d/args\"\n");
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    qputenv("PATH", bin.toLocal8Bit() + ":" + oldPath);
+
+    // A queued message being changed, handed over without a copy: it leaves
+    // the queue (to Trash) so that it is not sent twice.
+    mail::TmsMessage queued;
+    queued.Sender = {"Ana Souto", "ana@example.org"};
+    queued.Recipients.Add("Jörg", "joerg@example.de");
+    queued.Body = {"old"};
+    const fs::path queuedFile = s.Store().QueueMessage(queued, true);
+    const std::string game = (s.Games() / "GAME.QRL").string();
+    s.WriteGame("GAME.QRL", 0);
+
+    QPointer<TEditorDialog> editor = new TEditorDialog;
+    compose::TMessageDraft d;
+    d.Recipient = "Jörg";
+    d.Address = "joerg@example.de";
+    d.Subject = "[Open (1). Move :  10....Nf6] ";
+    d.CarbonCopy = {"a@x.org"};
+    d.Attachments = {game};
+    d.Body = {"1.e4 e5 *", "Jörg"};
+    d.SaveCopy = false;
+    d.EditedFile = queuedFile;
+    editor->SetDraft(d);
+    editor->show();
+    ASSERT_TRUE(editor->DesktopMailAction()->isVisible());
+    uitest::ModalAnswers answers;
+    answers.Press(QMessageBox::Ok);
+    const bool handed = editor->DesktopMailClick();
+    qputenv("PATH", oldPath);
+    ASSERT_TRUE(handed);
+
+    const QString argsFile = bin + QStringLiteral("/args");
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(argsFile), 10000);
+    QFile f(argsFile);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QList<QByteArray> args = f.readAll().split('\0');
+    args.removeLast();
+    EXPECT_EQ(args, (QList<QByteArray>{"--cc", "a@x.org", "--subject", "[Open (1). Move :  10....Nf6] ",
+                                       "--body", "1.e4 e5 *\nJörg", "--attach",
+                                       QByteArray::fromStdString(game), "joerg@example.de"}));
+    QTRY_VERIFY(editor.isNull());
+    ASSERT_EQ(s.Store().IndexCount(), 1);
+    mail::TMailIndexRecord r;
+    ASSERT_TRUE(s.Store().ReadRecord(1, r));
+    EXPECT_EQ(r.Folder, mail::kFolderTrash);
+}

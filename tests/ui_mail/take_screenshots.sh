@@ -5,7 +5,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$here/build/release}
 out=$here/docs/screenshots
-display=:97
+display=:171
 Xvfb $display -screen 0 1400x960x24 >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb' EXIT

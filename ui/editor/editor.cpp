@@ -377,7 +377,8 @@ void TEditorDialog::WriteGame(const chess::TGameRecord& rec) {
     opt.OwnAddress = AppContext().emailAddress.toStdString();
     compose::WriteGame(d, rec, opt);
     SetDraft(d);
-    memo_->moveCursor(QTextCursor::End);
+    // The player sees the message from its top and can write a greeting there.
+    memo_->moveCursor(QTextCursor::Start);
 }
 
 void TEditorDialog::SetData() {
