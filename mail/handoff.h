@@ -18,8 +18,8 @@ class TMailStore;
 
 // The editor's fields as they stand when the message is handed over.
 struct THandoffMessage {
-    std::string Recipient;                 // display name as typed (commas kept)
-    std::string Address;                   // recipient's address
+    std::string Recipient; // display name as typed (commas kept)
+    std::string Address;   // recipient's address
     std::string Subject;
     std::vector<std::string> CarbonCopies; // addresses
     std::vector<std::string> Attachments;  // full paths, in list order

@@ -65,7 +65,8 @@ TEST(PegasusHandoff, MessageFileBytes) {
 }
 
 TEST(PegasusHandoff, FileLocationAndCommand) {
-    EXPECT_EQ(PegasusMessageFile("/opt/pmail/winpm-32", "/mbox"), fs::path("/opt/pmail/quorel.msg"));
+    EXPECT_EQ(PegasusMessageFile("/opt/pmail/winpm-32", "/mbox"),
+              fs::path("/opt/pmail/quorel.msg"));
     EXPECT_EQ(PegasusMessageFile("pmail", "/mbox"), fs::path("/mbox/quorel.msg"));
     EXPECT_EQ(PegasusCommand("/opt/p mail/winpm", "/opt/p mail/quorel.msg"),
               (std::vector<std::string>{"/opt/p mail/winpm", "-J", "/opt/p mail/quorel.msg"}));
@@ -88,10 +89,9 @@ TEST(DesktopHandoff, ArgumentsAndPathLookup) {
     // the subject or body never become options or shell words.
     m.Subject = "--attach /etc/passwd \"x\"";
     EXPECT_EQ(XdgEmailArguments(m),
-              (std::vector<std::string>{"--cc", "a@x.org", "--subject",
-                                        "--attach /etc/passwd \"x\"", "--body",
-                                        "1.e4 e5 *\n\nJörg´s move", "--attach", "/g/GAME.QRL",
-                                        "ana@example.org"}));
+              (std::vector<std::string>{
+                  "--cc", "a@x.org", "--subject", "--attach /etc/passwd \"x\"", "--body",
+                  "1.e4 e5 *\n\nJörg´s move", "--attach", "/g/GAME.QRL", "ana@example.org"}));
 
     mailtest::TempDir dir;
     fs::create_directories(dir.path() / "a");
@@ -116,8 +116,9 @@ TEST(HandoffCopy, FiledInSentMailNewOrOverAChangedQueuedMessage) {
     msg.Subject = "[Open (1). Move :   5....Nf6] ";
     msg.Body = {"1.e4 e5 *"};
     AddHandoffNote(msg, {"/g/GAME.QRL", "/tmp/n.txt"}, kPegasusCopyNote);
-    EXPECT_EQ(msg.Body, (std::vector<std::string>{"1.e4 e5 *", "", "This message contained attachments : ",
-                                                  "", "     /g/GAME.QRL", "     /tmp/n.txt", "",
+    EXPECT_EQ(msg.Body, (std::vector<std::string>{"1.e4 e5 *", "",
+                                                  "This message contained attachments : ", "",
+                                                  "     /g/GAME.QRL", "     /tmp/n.txt", "",
                                                   "Message sent trough Pegasus Mail"}));
 
     MailboxChanged = false;

@@ -131,7 +131,8 @@ TEST(Editor, CreateMessageHoldsTheBlockOfTheGamesFormatAndTheOpponent) {
         const std::string gameFile = (s.Games() / "GAME.QRL").string();
         EXPECT_EQ(d.Attachments, std::vector<std::string>{gameFile});
         EXPECT_EQ(editor->GameFile().toStdString(), gameFile);
-        EXPECT_EQ(editor->windowTitle(), QStringLiteral("Message to : Jörg Weiß <joerg@example.de>"));
+        EXPECT_EQ(editor->windowTitle(),
+                  QStringLiteral("Message to : Jörg Weiß <joerg@example.de>"));
         EXPECT_FALSE(editor->BodyModified());
         delete editor;
     }
@@ -330,7 +331,8 @@ TEST(Editor, PegasusThatCannotStartKeepsTheEditorOpenAndFilesNothing) {
     answers.Press(QMessageBox::Ok);
     EXPECT_FALSE(editor.PegasusButtonClick());
     EXPECT_EQ(answers.Texts(),
-              QStringList{QStringLiteral("Could not send message, check the Pegasus Mail path in Config Dialog")});
+              QStringList{QStringLiteral(
+                  "Could not send message, check the Pegasus Mail path in Config Dialog")});
     EXPECT_TRUE(editor.isVisible());
     EXPECT_EQ(s.Store().IndexCount(), 0);
 }
@@ -391,9 +393,10 @@ TEST(Editor, DesktopHandOffGivesEveryFieldToXdgEmail) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     QList<QByteArray> args = f.readAll().split('\0');
     args.removeLast();
-    EXPECT_EQ(args, (QList<QByteArray>{"--cc", "a@x.org", "--subject", "[Open (1). Move :  10....Nf6] ",
-                                       "--body", "1.e4 e5 *\nJörg", "--attach",
-                                       QByteArray::fromStdString(game), "joerg@example.de"}));
+    EXPECT_EQ(args,
+              (QList<QByteArray>{"--cc", "a@x.org", "--subject", "[Open (1). Move :  10....Nf6] ",
+                                 "--body", "1.e4 e5 *\nJörg", "--attach",
+                                 QByteArray::fromStdString(game), "joerg@example.de"}));
     QTRY_VERIFY(editor.isNull());
     ASSERT_EQ(s.Store().IndexCount(), 1);
     mail::TMailIndexRecord r;

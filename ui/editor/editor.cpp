@@ -440,8 +440,9 @@ void TEditorDialog::ClearCarbonCopyButtonClick() {
 }
 
 void TEditorDialog::FindAttachmentsbuttonClick() {
-    const QString file = QFileDialog::getOpenFileName(
-        this, Msg(QStringLiteral("@AttachTitle")), ProgramFolder(), Msg(QStringLiteral("@AllFilter")));
+    const QString file =
+        QFileDialog::getOpenFileName(this, Msg(QStringLiteral("@AttachTitle")), ProgramFolder(),
+                                     Msg(QStringLiteral("@AllFilter")));
     if (file.isEmpty()) return;
     editAttachments_->addItem(QFileInfo(file).absoluteFilePath());
     editAttachments_->setCurrentIndex(editAttachments_->count() - 1);
@@ -458,8 +459,9 @@ void TEditorDialog::Button1Click() {
 }
 
 void TEditorDialog::LoadFileBtnClick() {
-    const QString file = QFileDialog::getOpenFileName(
-        this, Msg(QStringLiteral("@InsertTitle")), ProgramFolder(), Msg(QStringLiteral("@AllFilter")));
+    const QString file =
+        QFileDialog::getOpenFileName(this, Msg(QStringLiteral("@InsertTitle")), ProgramFolder(),
+                                     Msg(QStringLiteral("@AllFilter")));
     if (file.isEmpty()) return;
     std::string bytes;
     if (!ReadWholeFile(file.toStdString(), bytes)) {

@@ -114,7 +114,8 @@ mail::TMailStore* Store() {
 bool TEditorDialog::CheckFields(const compose::TMessageDraft& d) {
     switch (compose::CheckDraft(d)) {
     case compose::TDraftCheck::NoAddress:
-        Tell(this, QMessageBox::Critical, QStringLiteral("Quorel"), Msg(QStringLiteral("@FillAddress")));
+        Tell(this, QMessageBox::Critical, QStringLiteral("Quorel"),
+             Msg(QStringLiteral("@FillAddress")));
         return false;
     case compose::TDraftCheck::NoAtSign:
         Tell(this, QMessageBox::NoIcon, QStringLiteral("Quorel"), Msg(QStringLiteral("@NoAtSign")));
@@ -203,8 +204,8 @@ bool TEditorDialog::PegasusButtonClick() {
     const compose::TMessageDraft d = Draft();
     if (!CheckFields(d)) return false;
     const TSettings* s = RunSettings();
-    const std::filesystem::path mailbox =
-        s ? AppContext().session->Folders().Mailbox : std::filesystem::path(ProgramFolder().toStdString());
+    const std::filesystem::path mailbox = s ? AppContext().session->Folders().Mailbox
+                                            : std::filesystem::path(ProgramFolder().toStdString());
     const std::filesystem::path file = mail::PegasusMessageFile(program.toStdString(), mailbox);
     const std::string text =
         mail::PegasusMessageText(Handoff(d), AppContext().emailAddress.toStdString());
@@ -293,16 +294,18 @@ void TEditorDialog::SaveToDiskButtonClick() {
     dialog.selectFile(QStringLiteral("*.txt"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString file = dialog.selectedFiles().first();
-    const bool toHeader = Ask(this, QStringLiteral("Quorel"), Msg(QStringLiteral("@ToHeader")),
-                              QMessageBox::Yes | QMessageBox::No,
-                              QMessageBox::Yes) == QMessageBox::Yes;
+    const bool toHeader =
+        Ask(this, QStringLiteral("Quorel"), Msg(QStringLiteral("@ToHeader")),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
     bool overwrite = true;
     if (QFileInfo::exists(file)) {
         QMessageBox box(QMessageBox::Question, Msg(QStringLiteral("@SelectOption")),
                         QFileInfo(file).fileName(), QMessageBox::NoButton, this);
         box.setObjectName(QStringLiteral("OverwriteOrAppend"));
-        QPushButton* over = box.addButton(Msg(QStringLiteral("@OverwriteFile")), QMessageBox::AcceptRole);
-        QPushButton* append = box.addButton(Msg(QStringLiteral("@AppendFile")), QMessageBox::RejectRole);
+        QPushButton* over =
+            box.addButton(Msg(QStringLiteral("@OverwriteFile")), QMessageBox::AcceptRole);
+        QPushButton* append =
+            box.addButton(Msg(QStringLiteral("@AppendFile")), QMessageBox::RejectRole);
         box.setDefaultButton(append);
         box.exec();
         overwrite = box.clickedButton() == over;
