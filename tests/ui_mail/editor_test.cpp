@@ -403,3 +403,25 @@ TEST(Editor, DesktopHandOffGivesEveryFieldToXdgEmail) {
     ASSERT_TRUE(s.Store().ReadRecord(1, r));
     EXPECT_EQ(r.Folder, mail::kFolderTrash);
 }
+
+TEST(Editor, CreateMessageSavesAChangedGameSoTheAttachmentHoldsTheMove) {
+    Session s;
+    s.WriteGame("GAME.QRL", 0);
+    TForm2 game;
+    game.RefreshGame(QStringLiteral("GAME.QRL"));
+    game.show();
+    game.DiagramMouseUp(13, 33); // 11.d4
+    ASSERT_TRUE(game.Modified());
+    game.CreateMessageButtonClick();
+    EXPECT_FALSE(game.Modified());
+    chess::TGameRecord onDisk;
+    ASSERT_TRUE(chess::LoadFromFile(s.Games(), "GAME.QRL", onDisk).Ok);
+    EXPECT_EQ(onDisk.MoveCount, 21);
+    QPointer<TEditorDialog> editor = OpenEditor();
+    ASSERT_TRUE(editor);
+    EXPECT_NE(editor->Draft().Subject.find(" 11.d4] "), std::string::npos)
+        << editor->Draft().Subject;
+    EXPECT_EQ(editor->Draft().Attachments,
+              std::vector<std::string>{(s.Games() / "GAME.QRL").string()});
+    delete editor;
+}

@@ -144,8 +144,11 @@ bool TEditorDialog::QueueBtnClick() {
              Msg(QStringLiteral("@SignatureError")));
     EnableControls();
     if (!r.Ok) {
-        Tell(this, QMessageBox::Critical, QStringLiteral("Quorel"),
-             Msg(QStringLiteral("@QueueFailed")));
+        // The reason (an attachment that cannot be read, a full disk) is
+        // the variable part after the message.
+        QString text = Msg(QStringLiteral("@QueueFailed"));
+        if (!r.Error.empty()) text += QStringLiteral(" : ") + QString::fromStdString(r.Error);
+        Tell(this, QMessageBox::Critical, QStringLiteral("Quorel"), text);
         return false;
     }
     SetBodyModified(false);
