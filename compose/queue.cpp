@@ -5,6 +5,7 @@
 #include "mail/charset.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 #include <exception>
 
@@ -47,7 +48,7 @@ void BuildMessage(mail::TmsMessage& msg, const TMessageDraft& draft, const TSend
     msg.CharSet = mail::TCharSet::csUSASCII; // the encoder moves on when the text needs it
     msg.Sender = mail::TmsMailAddress(CleanDisplayName(s.UserName), s.EmailAddress);
     msg.Recipients.Add(CleanDisplayName(draft.Recipient), draft.Address);
-    msg.Subject = draft.Subject.size() > 255 ? draft.Subject.substr(0, 255) : draft.Subject;
+    msg.Subject = CutUtf8(draft.Subject, 255);
     for (const auto& cc : draft.CarbonCopy)
         msg.CC.Add(" ", cc);
     for (const auto& path : draft.Attachments) {
