@@ -11,6 +11,8 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -424,4 +426,34 @@ TEST(Editor, CreateMessageSavesAChangedGameSoTheAttachmentHoldsTheMove) {
     EXPECT_EQ(editor->Draft().Attachments,
               std::vector<std::string>{(s.Games() / "GAME.QRL").string()});
     delete editor;
+}
+
+TEST(Editor, PrintGoesThroughThePrintDialog) {
+    Session s;
+    TEditorDialog editor;
+    compose::TMessageDraft d;
+    d.Body = {"1.e4 e5 *", "Jörg"};
+    editor.SetDraft(d);
+    editor.show();
+    const QString pdf = s.Path(QStringLiteral("message.pdf"));
+    uitest::ModalAnswers answers;
+    answers.Then([&pdf](QWidget* w) {
+        auto* dialog = qobject_cast<QPrintDialog*>(w);
+        if (!dialog) {
+            w->close();
+            return;
+        }
+        // Without a printer the dialog offers printing to a PDF file; its
+        // own fields decide where the pages go.
+        if (auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers")))
+            printers->setCurrentIndex(printers->count() - 1);
+        if (auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
+            file->setText(pdf);
+        dialog->accept();
+    });
+    editor.PrintButtonClick();
+    EXPECT_EQ(answers.Pending(), 0);
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.read(5) == "%PDF-");
 }
