@@ -57,12 +57,14 @@ struct TBlockOptions {
 // copies the board shown into it first); the diagram shows it.
 void WriteGame(TMessageDraft& draft, const chess::TGameRecord& rec, const TBlockOptions& opt);
 
-// The body lines WriteGame appends for rec (the game block alone).
+// The body lines WriteGame appends for rec (the game block alone). A game
+// without moves has no dates to show: its block has no date register.
 std::vector<std::string> GameBlockLines(const chess::TGameRecord& rec, char dateSeparator = '/');
 
-// The move label of the subject: "" without moves; the last move numbered as
-// the move text numbers it, the number padded on the left to 3 characters:
-// "  5....Nf6" after a Black move, " 12.e4" after a White one.
+// The move label of the subject: "" without moves; the last move (record
+// MoveCount, whose side follows the game's set-up) numbered as the move text
+// numbers it, the number padded on the left to 3 characters: "  5....Nf6"
+// after a Black move, " 12.e4" after a White one.
 std::string MoveLabel(const chess::TGameRecord& rec);
 // "[" + Event + " (" + Round + "). Move : " + MoveLabel + "] " (trailing blank kept).
 std::string SubjectPart(const chess::TGameRecord& rec);
