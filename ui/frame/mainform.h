@@ -48,6 +48,9 @@ class TMainForm : public QMainWindow {
     void WindowCloseAllClick();
     void HelpIndexClick();
     void OpenDocument(const QString& fileName);
+    // Mail / Create Message (an empty editor) and Edit Signature File.
+    void MailCreateMessageClick();
+    void MailEditSignatureClick();
 
     QString Msg(const QString& key) const;
 
