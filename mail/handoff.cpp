@@ -94,6 +94,10 @@ std::string FindOnPath(std::string_view program, std::string_view pathVariable) 
 
 void AddHandoffNote(TmsMessage& msg, const std::vector<std::string>& attachments,
                     std::string_view note) {
+    // The filed copy names the program by its version alone, unlike a
+    // queued message's "Quorel 4.00".
+    msg.Headers.RemoveField("X-Mailer");
+    msg.Headers.Add("X-Mailer: 4.00");
     if (!attachments.empty()) {
         msg.Body.push_back("");
         msg.Body.push_back("This message contained attachments : ");

@@ -120,6 +120,7 @@ TEST(HandoffCopy, FiledInSentMailNewOrOverAChangedQueuedMessage) {
                                                   "This message contained attachments : ", "",
                                                   "     /g/GAME.QRL", "     /tmp/n.txt", "",
                                                   "Message sent trough Pegasus Mail"}));
+    EXPECT_EQ(msg.Headers.GetFieldValue("X-Mailer"), "4.00");
 
     MailboxChanged = false;
     ASSERT_TRUE(FileHandoffCopy(store, msg));
