@@ -780,4 +780,20 @@ void TagSocket::ReceiveData(std::string& out, long expected) {
     }
 }
 
+void TagSocket::ReceiveBytes(std::string& out, size_t n) {
+    RequireConnection();
+    size_t got = 0;
+    for (;;) {
+        CompactBuffer();
+        size_t take = std::min(n - got, rbuf_.size() - rpos_);
+        out.append(rbuf_, rpos_, take);
+        rpos_ += take;
+        got += take;
+        if (OnProgress && n > 0 && take > 0)
+            OnProgress(int((got * 100 + n / 2) / n), uint32_t(got));
+        if (got == n) return;
+        FillBuffer();
+    }
+}
+
 } // namespace quorel::mail
