@@ -167,7 +167,7 @@ bool ParseFetch(std::string_view text, const std::vector<std::string>& literals,
     if (!StartsNoCase(text, "* ")) return false;
     size_t sp = text.find(' ', 2);
     if (sp == std::string_view::npos || !StartsNoCase(text.substr(sp + 1), "FETCH (")) return false;
-    Cursor c(text, literals, sp + 7);
+    Cursor c(text, literals, sp + 8); // after "FETCH ("
     while (!c.AtEnd() && !c.At(')')) {
         std::string name = AsciiUpper(c.Name());
         if (name.empty()) break;

@@ -1,0 +1,379 @@
+// End to end against the private Dovecot that the imap_servers fixture
+// starts on 127.0.0.1: IMAP over STARTTLS, TLS and plain text, filing each
+// message once across fetches (IMAP UIDs, POP3 UIDLs), retrieve-and-delete
+// expunging only what was filed, a mailbox renumbered by the server, and
+// OAuth 2.0 sign-in through token commands, accepted and refused.
+#include "mail/imap.h"
+#include "mail/message.h"
+#include "mail/pop3.h"
+#include "mail/uidstore.h"
+#include "platform/files.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace quorel::mail;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::map<std::string, std::string> ServerEnv() {
+    std::map<std::string, std::string> env;
+    const char* dir = std::getenv("QUOREL_IMAP_SERVERS");
+    std::string text;
+    if (!dir || !quorel::ReadWholeFile(fs::path(dir) / "servers.env", text)) return env;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t lf = text.find('\n', pos);
+        std::string line = text.substr(pos, lf == std::string::npos ? std::string::npos : lf - pos);
+        pos = lf == std::string::npos ? text.size() : lf + 1;
+        auto eq = line.find('=');
+        if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return env;
+}
+
+std::string Shell(const std::string& command, const std::string& input = {}) {
+    std::string out;
+    FILE* f = popen(command.c_str(), input.empty() ? "r" : "w");
+    if (!f) return out;
+    if (!input.empty()) {
+        fwrite(input.data(), 1, input.size(), f);
+    } else {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+            out.append(buf, n);
+    }
+    EXPECT_EQ(pclose(f), 0) << command;
+    return out;
+}
+
+// The messages a test files: decoded as the connection dialog decodes them,
+// their ids remembered in the store before the next one arrives.
+struct Filer {
+    TUidStore store;
+    std::string account;
+    std::vector<std::string> subjects;
+    std::vector<std::vector<std::string>> bodies;
+
+    void File(const std::string& contents, const std::string& uid) {
+        TmsMessage m;
+        m.LoadFromString(contents);
+        subjects.push_back(m.Subject);
+        bodies.push_back(m.Body);
+        store.Remember(account, uid);
+        std::string error;
+        if (!store.Save(&error)) throw EMailNetError(error);
+    }
+    void Attach(TmsIMAP& c) {
+        c.OnMailboxSelected = [this](uint32_t v) { store.SetUidValidity(account, v); };
+        c.IsFiled = [this](uint32_t uid) { return store.Known(account, std::to_string(uid)); };
+        c.OnUserMessageSave = [this, &c](int num, const std::string& contents) {
+            File(contents, std::to_string(c.RemoteInfo[size_t(num)].Uid));
+        };
+    }
+};
+
+class ImapServers : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        filer = Filer();
+        env = ServerEnv();
+        ASSERT_FALSE(env.empty()) << "the imap_servers fixture did not run";
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        user.clear();
+        for (char c : name)
+            if (std::isalnum(static_cast<unsigned char>(c))) user += char(std::tolower(c));
+        root = fs::path(QUOREL_BINARY_DIR) / "mail_imap_tmp" / user;
+        fs::remove_all(root);
+        fs::create_directories(root);
+        // An empty mailbox, whatever an earlier run left.
+        Shell("doveadm -c " + env["DOVECOT_CONF"] + " expunge -u " + user + " mailbox INBOX all");
+        filer.account = TUidStore::AccountKey("IMAP", "127.0.0.1", 0, user);
+        ASSERT_TRUE(filer.store.Load(root));
+    }
+
+    void Deliver(const std::string& subject, const std::string& body) {
+        std::string msg = "From: Opponent <opp@quorel.test>\r\nTo: " + user +
+                          "@quorel.test\r\nSubject: " + subject +
+                          "\r\nDate: Mon, 07 Dec 2026 10:00:00 +0000\r\n\r\n" + body;
+        Shell("doveadm -c " + env["DOVECOT_CONF"] + " save -u " + user, msg);
+    }
+    long OnServer() {
+        std::string s = Shell("doveadm -c " + env["DOVECOT_CONF"] + " mailbox status -u " + user +
+                            " messages INBOX");
+        auto p = s.find("messages=");
+        return p == std::string::npos ? -1 : std::atol(s.c_str() + p + 9);
+    }
+    void Renumber(uint32_t validity) {
+        Shell("doveadm -c " + env["DOVECOT_CONF"] + " mailbox update -u " + user +
+            " --uid-validity " + std::to_string(validity) + " INBOX");
+    }
+
+    void Setup(TmsIMAP& c, TMailSecurity security = TMailSecurity::StartTls) {
+        c.Security = security;
+        c.Server = "127.0.0.1:" + env[security == TMailSecurity::Tls ? "IMAPS_PORT" : "IMAP_PORT"];
+        c.UserName = user;
+        c.Password = env["MAIL_PASSWORD"];
+        c.TrustedCertificate = env["CERT"];
+        c.TimeOut = 20;
+        c.LogFileName = (root / "IMAP.LOG").string();
+    }
+
+    // Lists, retrieves every listed message (deleting it when asked), and
+    // returns the number filed.
+    size_t Fetch(TmsIMAP& c, bool remove) {
+        size_t before = filer.subjects.size();
+        c.GetRemoteInfo();
+        for (auto& item : c.RemoteInfo) {
+            item.Retrieve = true;
+            item.Delete = remove;
+        }
+        c.TransferMarked();
+        return filer.subjects.size() - before;
+    }
+
+    std::string LogText(const TagSocket& c) {
+        std::string all;
+        for (const auto& l : c.Log())
+            all += l + "\n";
+        return all;
+    }
+
+    std::map<std::string, std::string> env;
+    std::string user;
+    fs::path root;
+    Filer filer;
+};
+
+TEST_F(ImapServers, ListRetrieveAndDeleteFileEachMessageOnce) {
+    for (auto security : {TMailSecurity::StartTls, TMailSecurity::Tls, TMailSecurity::None}) {
+        SCOPED_TRACE(MailSecurityName(security));
+        SetUp();
+        Deliver("Game 1: 12. Nf3", "12. Nf3\r\n.dot line\r\n.\r\nend\r\n");
+        Deliver("Game 2: 3. e4", "3. e4\r\n");
+        TmsIMAP c;
+        Setup(c, security);
+        filer.Attach(c);
+
+        c.GetRemoteInfo();
+        EXPECT_FALSE(c.Connected());
+        ASSERT_EQ(c.RemoteInfo.size(), 2u);
+        EXPECT_NE(c.UidValidity, 0u);
+        const TImapMessageInfo& first = c.RemoteInfo[0];
+        EXPECT_GT(first.Size, 100u);
+        std::vector<std::string> want = {"From: Opponent <opp@quorel.test>",
+                                         "Subject: Game 1: 12. Nf3",
+                                         "Date: Mon, 07 Dec 2026 10:00:00 +0000"};
+        EXPECT_EQ(first.Header, want);
+        EXPECT_EQ(c.TlsActive(), false); // logged out
+
+        // Retrieve without deleting: both filed, the lines that begin with a
+        // dot come through unchanged, the server keeps both.
+        for (auto& item : c.RemoteInfo)
+            item.Retrieve = true;
+        c.TransferMarked();
+        ASSERT_EQ(filer.subjects, (std::vector<std::string>{"Game 1: 12. Nf3", "Game 2: 3. e4"}));
+        EXPECT_EQ(filer.bodies[0], (std::vector<std::string>{"12. Nf3", ".dot line", ".", "end"}));
+        EXPECT_EQ(OnServer(), 2);
+
+        // A second fetch files nothing.
+        EXPECT_EQ(Fetch(c, false), 0u);
+        EXPECT_TRUE(c.RemoteInfo.empty());
+        EXPECT_EQ(c.AllUids.size(), 2u);
+
+        // Retrieve and delete: only the new message, and only it is expunged.
+        Deliver("Game 3: 40. Qh7#", "40. Qh7#\r\n");
+        EXPECT_EQ(Fetch(c, true), 1u);
+        EXPECT_EQ(filer.subjects.back(), "Game 3: 40. Qh7#");
+        EXPECT_EQ(c.Flagged.size(), 1u);
+        EXPECT_TRUE(c.NotExpunged.empty());
+        EXPECT_EQ(OnServer(), 2);
+
+        // The protocol log holds the dialogue but no password and no text.
+        std::string log = LogText(c);
+        EXPECT_NE(log.find("LOGIN \"" + user + "\" ****"), std::string::npos) << log;
+        EXPECT_NE(log.find("UID EXPUNGE"), std::string::npos) << log;
+        EXPECT_EQ(log.find("secret"), std::string::npos) << log;
+        EXPECT_EQ(log.find("Qh7#\r"), std::string::npos);
+        EXPECT_EQ(log.find("40. Qh7#"), std::string::npos) << log;
+    }
+}
+
+TEST_F(ImapServers, AFilingFailureDeletesNothing) {
+    for (int i = 1; i <= 3; ++i)
+        Deliver("Move " + std::to_string(i), "body\r\n");
+    TmsIMAP c;
+    Setup(c);
+    filer.Attach(c);
+    c.GetRemoteInfo();
+    ASSERT_EQ(c.RemoteInfo.size(), 3u) << LogText(c);
+    auto file = c.OnUserMessageSave;
+    c.OnUserMessageSave = [&](int num, const std::string& contents) {
+        if (num == 1) throw EMailNetError("disk full");
+        file(num, contents);
+    };
+    for (auto& item : c.RemoteInfo)
+        item.Retrieve = item.Delete = true;
+    EXPECT_THROW(c.TransferMarked(), EMailNetError);
+    c.Close();
+    EXPECT_EQ(filer.subjects, std::vector<std::string>{"Move 1"});
+    EXPECT_EQ(OnServer(), 3); // nothing flagged before the failure
+
+    // The next transfer files the two others once and deletes all three
+    // that are marked and filed by now.
+    c.OnUserMessageSave = file;
+    EXPECT_EQ(Fetch(c, true), 2u);
+    EXPECT_EQ(filer.subjects, (std::vector<std::string>{"Move 1", "Move 2", "Move 3"}));
+    EXPECT_EQ(OnServer(), 1); // Move 1 was not listed again, so it stays
+}
+
+TEST_F(ImapServers, RenumberedMailboxIsListedAfreshWithoutDuplicates) {
+    Deliver("First", "a\r\n");
+    Deliver("Second", "b\r\n");
+    TmsIMAP c;
+    Setup(c, TMailSecurity::Tls);
+    filer.Attach(c);
+    EXPECT_EQ(Fetch(c, false), 2u);
+    EXPECT_EQ(Fetch(c, false), 0u);
+    uint32_t old = c.UidValidity;
+
+    // Renumbered between listing and transfer: nothing is retrieved.
+    Deliver("Third", "c\r\n");
+    c.GetRemoteInfo();
+    ASSERT_EQ(c.RemoteInfo.size(), 1u);
+    Renumber(old + 1000);
+    c.RemoteInfo[0].Retrieve = true;
+    c.RemoteInfo[0].Delete = true;
+    try {
+        c.TransferMarked();
+        ADD_FAILURE() << "transfer after renumbering";
+    } catch (const EServerError& e) {
+        EXPECT_NE(std::string(e.what()).find("UIDVALIDITY changed"), std::string::npos);
+    }
+    EXPECT_EQ(filer.subjects.size(), 2u);
+    EXPECT_EQ(OnServer(), 3);
+
+    // The next listing forgets the old UIDs and shows every message once.
+    c.GetRemoteInfo();
+    EXPECT_EQ(c.UidValidity, old + 1000);
+    EXPECT_EQ(filer.store.UidValidity(filer.account), old + 1000);
+    ASSERT_EQ(c.RemoteInfo.size(), 3u) << LogText(c);
+    std::set<uint32_t> uids;
+    for (const auto& item : c.RemoteInfo)
+        uids.insert(item.Uid);
+    EXPECT_EQ(uids.size(), 3u);
+}
+
+TEST_F(ImapServers, Pop3WithoutDeletingFilesEachMessageOnce) {
+    Deliver("One", "1\r\n");
+    Deliver("Two", "2\r\n");
+    filer.account = TUidStore::AccountKey("POP3", "127.0.0.1", 0, user);
+    // What the connection dialog does around a POP3 transfer: the UIDLs are
+    // read in the transfer's own session, known ones are not retrieved.
+    auto fetch = [&] {
+        TmsRemotePOP pop;
+        pop.Server = "127.0.0.1:" + env["POP3_PORT"];
+        pop.Security = TMailSecurity::StartTls;
+        pop.TrustedCertificate = env["CERT"];
+        pop.UserName = user;
+        pop.Password = env["MAIL_PASSWORD"];
+        pop.TimeOut = 20;
+        pop.GetRemoteInfo();
+        std::vector<std::string> uidl;
+        for (auto& item : pop.RemoteInfo)
+            item.Retrieve = true;
+        pop.OnTransferringData = [&] {
+            uidl = pop.Uidl();
+            for (size_t i = 0; i < pop.RemoteInfo.size() && i < uidl.size(); ++i)
+                if (filer.store.Known(filer.account, uidl[i])) pop.RemoteInfo[i].Retrieve = false;
+        };
+        pop.OnUserMessageSave = [&](int num, const std::string& contents) {
+            filer.File(contents, uidl.at(size_t(num)));
+        };
+        size_t before = filer.subjects.size();
+        pop.TransferMarked();
+        return filer.subjects.size() - before;
+    };
+    EXPECT_EQ(fetch(), 2u);
+    EXPECT_EQ(fetch(), 0u);
+    Deliver("Three", "3\r\n");
+    EXPECT_EQ(fetch(), 1u);
+    EXPECT_EQ(filer.subjects, (std::vector<std::string>{"One", "Two", "Three"}));
+    EXPECT_EQ(OnServer(), 3);
+}
+
+TEST_F(ImapServers, OAuthTokensAcceptedAndRefused) {
+    Deliver("Kept", "k\r\n");
+    const std::string good = "echo tok-" + user;
+    struct Case {
+        const char* protocol;
+        const char* mechanism;
+        std::string command;
+        const char* error; // nullptr: accepted
+    } cases[] = {
+        {"IMAP", "XOAUTH2", good, nullptr},
+        {"IMAP", "OAUTHBEARER", good, nullptr},
+        {"IMAP", "OAUTH2", good, nullptr},
+        {"POP3", "XOAUTH2", good, nullptr},
+        {"POP3", "OAUTHBEARER", good, nullptr},
+        {"POP3", "OAUTH2", good, nullptr},
+        {"IMAP", "XOAUTH2", "echo tok-someoneelse", "OAuth 2.0 sign-in refused: the server refused the access token (status "},
+        {"IMAP", "OAUTHBEARER", "echo expired", "OAuth 2.0 sign-in refused: the server refused the access token (status "},
+        {"POP3", "XOAUTH2", "echo expired", "OAuth 2.0 sign-in refused: the server refused the access token (status "},
+        {"POP3", "OAUTHBEARER", "echo expired", "OAuth 2.0 sign-in refused: the server refused the access token (status "},
+        {"IMAP", "OAUTH2", "sh -c 'echo no refresh token >&2; exit 2'",
+         "OAuth2 token command \"sh\" failed with exit status 2: no refresh token"},
+        {"POP3", "OAUTH2", "true", "OAuth2 token command \"true\" printed no access token"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(std::string(k.protocol) + " " + k.mechanism + " " + k.command);
+        std::string errorEvent;
+        TOAuthSignIn signIn;
+        signIn.Mechanism = k.mechanism;
+        signIn.TokenCommand = k.command;
+        try {
+            if (std::string(k.protocol) == "IMAP") {
+                TmsIMAP c;
+                Setup(c);
+                c.Password.clear(); // the token command stands in for it
+                c.OAuth = signIn;
+                c.OnError = [&](std::string& m) { errorEvent = m; };
+                filer.Attach(c);
+                c.GetRemoteInfo();
+                ASSERT_EQ(c.RemoteInfo.size(), 1u);
+                std::string log = LogText(c);
+                EXPECT_EQ(log.find("tok-"), std::string::npos) << log;
+                EXPECT_NE(log.find("AUTHENTICATE"), std::string::npos) << log;
+            } else {
+                TmsRemotePOP p;
+                p.Server = "127.0.0.1:" + env["POP3_PORT"];
+                p.UserName = user;
+                p.OAuth = signIn;
+                p.TimeOut = 20;
+                p.LogFileName = (root / "POP3.LOG").string();
+                p.OnError = [&](std::string& m) { errorEvent = m; };
+                p.GetRemoteInfo();
+                ASSERT_EQ(p.RemoteInfo.size(), 1u);
+                EXPECT_EQ(LogText(p).find("tok-"), std::string::npos);
+            }
+            EXPECT_EQ(k.error, nullptr) << "accepted";
+        } catch (const EMailNetError& e) {
+            ASSERT_NE(k.error, nullptr) << e.what();
+            EXPECT_NE(std::string(e.what()).find(k.error), std::string::npos) << e.what();
+            // A token command that fails is reported like a socket failure;
+            // a refused token is a server's refusal.
+            if (dynamic_cast<const EOAuthError*>(&e)) {
+                EXPECT_EQ(errorEvent, e.what());
+            }
+        }
+    }
+    EXPECT_TRUE(filer.subjects.empty());
+    EXPECT_EQ(OnServer(), 1);
+}
+
+} // namespace
