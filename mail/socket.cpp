@@ -356,6 +356,9 @@ void TagSocket::Close() {
 }
 
 void TagSocket::RequireConnection() {
+    // Stop pressed between two waits (the pump after a send) closed the
+    // socket: the operation fails as canceled, not as never connected.
+    CheckCancel();
     if (fd_ < 0) PropertyFailure(57008);
 }
 

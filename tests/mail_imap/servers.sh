@@ -4,7 +4,9 @@
 #            password sign-in (any user, password "secret") and OAuth 2.0
 #            (XOAUTH2, OAUTHBEARER) checked by an oauth2 passdb against
 #   a token introspection endpoint: a few lines of python3 http.server that
-#            accept the token "tok-USER" for USER and refuse every other.
+#            accept the token "tok-USER" for USER and refuse every other;
+#   Exim:    SMTP with STARTTLS accepting AUTH XOAUTH2 and OAUTHBEARER with
+#            the same tokens, delivering to Dovecot over LMTP.
 # Every user has a maildir of its own, made on first use, so each test
 # works on a fresh mailbox. Everything lives in DIR; ports and paths are
 # written to DIR/servers.env.
@@ -17,6 +19,10 @@ dir=${2:?folder}
 stop_servers() {
   if [ -f "$dir/dovecot.conf" ]; then
     dovecot -c "$dir/dovecot.conf" stop >/dev/null 2>&1 || true
+  fi
+  if [ -f "$dir/exim.pid" ]; then
+    kill "$(cat "$dir/exim.pid")" >/dev/null 2>&1 || true
+    rm -f "$dir/exim.pid"
   fi
   if [ -f "$dir/introspect.pid" ]; then
     kill "$(cat "$dir/introspect.pid")" >/dev/null 2>&1 || true
@@ -35,6 +41,7 @@ fi
 
 command -v dovecot >/dev/null || { echo "dovecot is not installed (scripts/setup.sh)"; exit 1; }
 [ -x /usr/lib/dovecot/imap ] || { echo "dovecot-imapd is not installed (scripts/setup.sh)"; exit 1; }
+command -v exim >/dev/null || { echo "exim is not installed (scripts/setup.sh)"; exit 1; }
 command -v python3 >/dev/null || { echo "python3 is not installed"; exit 1; }
 
 stop_servers
@@ -46,7 +53,7 @@ chmod 755 "$dir"
 port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 ports=()
 p=$((30000 + (RANDOM % 2000) * 10))
-while [ ${#ports[@]} -lt 5 ]; do
+while [ ${#ports[@]} -lt 7 ]; do
   p=$((p + 1))
   if port_free "$p"; then ports+=("$p"); fi
 done
@@ -55,6 +62,8 @@ IMAPS_PORT=${ports[1]}
 POP3_PORT=${ports[2]}
 INTROSPECT_PORT=${ports[3]}
 SPARE_PORT=${ports[4]}
+SMTP_PORT=${ports[5]}
+LMTP_PORT=${ports[6]}
 
 openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=localhost" \
   -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" \
@@ -66,7 +75,7 @@ if [ "$(id -u)" -eq 0 ]; then
 else
   MAIL_UID=$(id -u); MAIL_GID=$(id -g)
 fi
-mkdir -p "$dir/maildirs" "$dir/dovecot-run" "$dir/dovecot-state"
+mkdir -p "$dir/maildirs" "$dir/dovecot-run" "$dir/dovecot-state" "$dir/exim-spool" "$dir/exim-log"
 chown "$MAIL_UID:$MAIL_GID" "$dir/maildirs"
 
 cat > "$dir/introspect.py" <<'EOF'
@@ -111,7 +120,8 @@ cat > "$dir/dovecot.conf" <<EOF
 base_dir = $dir/dovecot-run
 state_dir = $dir/dovecot-state
 log_path = $dir/dovecot.log
-protocols = imap pop3
+protocols = imap pop3 lmtp
+lmtp_save_to_detail_mailbox = no
 listen = 127.0.0.1
 ssl = yes
 ssl_cert = <$dir/cert.pem
@@ -156,6 +166,12 @@ service pop3-login {
     port = 0
   }
 }
+service lmtp {
+  inet_listener lmtp {
+    address = 127.0.0.1
+    port = $LMTP_PORT
+  }
+}
 service anvil {
   unix_listener anvil-auth-penalty {
     mode = 0
@@ -163,12 +179,72 @@ service anvil {
 }
 EOF
 
+# XOAUTH2 and OAUTHBEARER through Exim's plaintext driver: the decoded
+# initial response is $auth1; the token must be "tok-" + the user it names.
+cat > "$dir/exim.conf" <<EOF
+primary_hostname = quorel.test
+spool_directory = $dir/exim-spool
+log_file_path = $dir/exim-log/%slog
+keep_environment =
+pid_file_path = $dir/exim.pid
+local_interfaces = 127.0.0.1
+daemon_smtp_ports = $SMTP_PORT
+tls_advertise_hosts = *
+tls_certificate = $dir/cert.pem
+tls_privatekey = $dir/key.pem
+auth_advertise_hosts = *
+host_lookup =
+rfc1413_hosts =
+acl_smtp_rcpt = acl_check_rcpt
+exim_user = Debian-exim
+exim_group = Debian-exim
+
+begin acl
+acl_check_rcpt:
+  require authenticated = *
+  accept
+
+begin routers
+to_dovecot:
+  driver = accept
+  domains = quorel.test
+  transport = dovecot_lmtp
+
+begin transports
+dovecot_lmtp:
+  driver = smtp
+  protocol = lmtp
+  hosts = 127.0.0.1
+  port = $LMTP_PORT
+  hosts_override
+  allow_localhost
+
+begin authenticators
+xoauth2:
+  driver = plaintext
+  public_name = XOAUTH2
+  server_prompts = :
+  server_condition = \${if match{\$auth1}{\N^user=([^\x01]+)\x01auth=Bearer tok-\1\x01\x01\$\N}}
+  server_set_id = \$auth1
+oauthbearer:
+  driver = plaintext
+  public_name = OAUTHBEARER
+  server_prompts = :
+  server_condition = \${if match{\$auth1}{\N^n,a=([^,]+),\x01.*auth=Bearer tok-\1\x01\x01\$\N}}
+  server_set_id = \$auth1
+EOF
+if [ "$(id -u)" -eq 0 ]; then
+  chown -R Debian-exim:Debian-exim "$dir/exim-spool" "$dir/exim-log"
+fi
+chmod 644 "$dir/exim.conf"
+
 cat > "$dir/servers.env" <<EOF
 IMAP_PORT=$IMAP_PORT
 IMAPS_PORT=$IMAPS_PORT
 POP3_PORT=$POP3_PORT
 INTROSPECT_PORT=$INTROSPECT_PORT
 SPARE_PORT=$SPARE_PORT
+SMTP_PORT=$SMTP_PORT
 MAIL_PASSWORD=secret
 CERT=$dir/cert.pem
 DOVECOT_CONF=$dir/dovecot.conf
@@ -176,8 +252,9 @@ MAILDIRS=$dir/maildirs
 EOF
 
 dovecot -c "$dir/dovecot.conf" </dev/null >>"$dir/daemons.out" 2>&1
+exim -C "$dir/exim.conf" -bd -q5m </dev/null >>"$dir/daemons.out" 2>&1
 
-for port in $IMAP_PORT $IMAPS_PORT $POP3_PORT $INTROSPECT_PORT; do
+for port in $IMAP_PORT $IMAPS_PORT $POP3_PORT $INTROSPECT_PORT $SMTP_PORT $LMTP_PORT; do
   ok=0
   for _ in $(seq 1 50); do
     if ! port_free "$port"; then ok=1; break; fi
@@ -185,8 +262,8 @@ for port in $IMAP_PORT $IMAPS_PORT $POP3_PORT $INTROSPECT_PORT; do
   done
   if [ $ok -ne 1 ]; then
     echo "port $port did not open"
-    cat "$dir/dovecot.log" "$dir/introspect.out" 2>/dev/null || true
+    cat "$dir/dovecot.log" "$dir/introspect.out" "$dir"/exim-log/* 2>/dev/null || true
     exit 1
   fi
 done
-echo "imap servers up: imap $IMAP_PORT imaps $IMAPS_PORT pop3 $POP3_PORT introspection $INTROSPECT_PORT"
+echo "imap servers up: imap $IMAP_PORT imaps $IMAPS_PORT pop3 $POP3_PORT smtp $SMTP_PORT introspection $INTROSPECT_PORT"

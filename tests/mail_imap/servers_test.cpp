@@ -14,6 +14,9 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace quorel::mail;
 namespace fs = std::filesystem;
@@ -232,6 +235,50 @@ TEST_F(ImapServers, AFilingFailureDeletesNothing) {
     EXPECT_EQ(OnServer(), 1); // Move 1 was not listed again, so it stays
 }
 
+TEST_F(ImapServers, StopAndTimeOutEndTheTransferAsInPop3) {
+    for (int i = 1; i <= 3; ++i)
+        Deliver("Move " + std::to_string(i), std::string(20000, 'x') + "\r\n");
+    TmsIMAP c;
+    Setup(c);
+    filer.Attach(c);
+    c.GetRemoteInfo();
+    ASSERT_EQ(c.RemoteInfo.size(), 3u);
+    for (auto& item : c.RemoteInfo)
+        item.Retrieve = item.Delete = true;
+    // Stop pressed while the first message is filed.
+    bool stop = false, cancelEvent = false;
+    std::string error;
+    c.OnRetrieving = [&](int) { stop = true; };
+    c.Pump = [&] {
+        if (stop && c.Connected()) c.Cancel();
+    };
+    c.OnCancel = [&] { cancelEvent = true; };
+    c.OnError = [&](std::string& m) { error = m; };
+    EXPECT_THROW(c.TransferMarked(), ECanceledError);
+    EXPECT_TRUE(cancelEvent);
+    EXPECT_EQ(error, "Operation has been canceled");
+    EXPECT_FALSE(c.Connected());
+    EXPECT_GE(filer.subjects.size(), 1u);
+    EXPECT_EQ(OnServer(), 3); // nothing expunged
+
+    // A server that accepts the connection and never greets.
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::listen(fd, 1);
+    TmsIMAP mute;
+    Setup(mute, TMailSecurity::None);
+    mute.Server = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    mute.TimeOut = 1;
+    EXPECT_THROW(mute.GetRemoteInfo(), ETimedOutError);
+    EXPECT_FALSE(mute.Connected());
+    ::close(fd);
+}
+
 TEST_F(ImapServers, RenumberedMailboxIsListedAfreshWithoutDuplicates) {
     Deliver("First", "a\r\n");
     Deliver("Second", "b\r\n");
@@ -374,6 +421,63 @@ TEST_F(ImapServers, OAuthTokensAcceptedAndRefused) {
     }
     EXPECT_TRUE(filer.subjects.empty());
     EXPECT_EQ(OnServer(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ImapServers, SmtpSendsWithOAuthTokensAndSendsNothingWithout) {
+    struct Case {
+        const char* mechanism;
+        std::string command;
+        const char* error; // nullptr: sent
+    } cases[] = {
+        {"OAUTH2", "echo tok-" + user, nullptr},
+        {"OAUTHBEARER", "echo tok-" + user, nullptr},
+        {"XOAUTH2", "echo tok-someoneelse", "OAuth 2.0 sign-in refused"},
+        {"OAUTHBEARER", "echo expired", "OAuth 2.0 sign-in refused"},
+        {"XOAUTH2", "sh -c 'echo token endpoint unreachable >&2; exit 1'",
+         "OAuth2 token command \"sh\" failed with exit status 1: token endpoint unreachable"},
+        {"XOAUTH2", "printf ''", "OAuth2 token command \"printf\" printed no access token"},
+    };
+    long sent = 0;
+    for (const auto& k : cases) {
+        SCOPED_TRACE(std::string(k.mechanism) + " " + k.command);
+        TmsMessage m;
+        m.Sender = TmsMailAddress("Player", user + "@quorel.test");
+        m.Recipients.Add("Me", user + "@quorel.test");
+        m.Subject = std::string("Move by ") + k.mechanism;
+        m.Body = {"1. e4"};
+        TmsSMTP smtp;
+        smtp.Server = "127.0.0.1:" + env["SMTP_PORT"];
+        smtp.Security = TMailSecurity::StartTls;
+        smtp.TrustedCertificate = env["CERT"];
+        smtp.UserName = user;
+        smtp.OAuth.Mechanism = k.mechanism;
+        smtp.OAuth.TokenCommand = k.command;
+        smtp.MailMessage = &m;
+        smtp.TimeOut = 20;
+        smtp.LogFileName = (root / "SMTP.LOG").string();
+        try {
+            smtp.Connect();
+            smtp.Send();
+            smtp.Disconnect();
+            ++sent;
+            EXPECT_EQ(k.error, nullptr);
+            EXPECT_EQ(LogText(smtp).find("tok-"), std::string::npos) << LogText(smtp);
+        } catch (const EMailNetError& e) {
+            ASSERT_NE(k.error, nullptr) << e.what();
+            EXPECT_NE(std::string(e.what()).find(k.error), std::string::npos) << e.what();
+            smtp.Close();
+        }
+    }
+    // Exactly the accepted ones arrive.
+    for (int i = 0; i < 100 && OnServer() < sent; ++i)
+        usleep(100 * 1000);
+    EXPECT_EQ(OnServer(), 2);
+    usleep(300 * 1000);
+    EXPECT_EQ(OnServer(), 2);
 }
 
 } // namespace
