@@ -496,9 +496,12 @@ void TmsIMAP::GetRemoteInfo() {
     RemoteInfo.clear();
     AllUids.clear();
     if (MessageCount > 0) {
-        searchResult_.clear();
-        Command("UID SEARCH ALL");
-        AllUids = searchResult_;
+        // One short response per message (a SEARCH answer is one line, too
+        // long for the line buffer in a mailbox that keeps years of mail).
+        Command("UID FETCH 1:* (UID)", [&](const Response& r) {
+            FetchData f;
+            if (ParseFetch(r.Text, r.Literals, f) && f.Uid != 0) AllUids.push_back(f.Uid);
+        });
         std::sort(AllUids.begin(), AllUids.end());
         AllUids.erase(std::unique(AllUids.begin(), AllUids.end()), AllUids.end());
     }
@@ -585,6 +588,7 @@ void TmsIMAP::TransferMarked() {
                         !RemoteInfo[size_t(it->second)].Retrieve)
                         return;
                     if (OnRetrieving) OnRetrieving(it->second);
+                    if (Cancelled()) Canceled(); // Stop pressed in the event
                     if (!OnUserMessageSave) return; // nobody files it: not retrieved
                     OnUserMessageSave(it->second, ImapToPop3Form(f.Body));
                     filed.insert(f.Uid);

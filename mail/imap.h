@@ -8,8 +8,8 @@
 // 993 when it is Tls); CAPABILITY; LOGIN with quoted strings, AUTHENTICATE
 // PLAIN when LOGIN is disabled or the credentials need it, or AUTHENTICATE
 // XOAUTH2 / OAUTHBEARER when OAuth is on; SELECT INBOX (UIDVALIDITY);
-// UID SEARCH ALL and UID FETCH of size and From/Subject/Date for the
-// listing; UID FETCH BODY.PEEK[] to retrieve (the server's \Seen flag is
+// UID FETCH 1:* (UID), then UID FETCH of size and From/Subject/Date of the
+// messages not yet filed for the listing; UID FETCH BODY.PEEK[] to retrieve (the server's \Seen flag is
 // left alone); UID STORE +FLAGS.SILENT (\Deleted) and UID EXPUNGE of
 // exactly the messages this client flagged; LOGOUT. Secrets never reach the
 // protocol log, nor do message texts.

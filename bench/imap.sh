@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# IMAP retrieval benchmark: our IMAP client filing every message as the
+# connection dialog does (bench/imap_bench.cpp) against curl's IMAP on the
+# same private Dovecot (tests/mail_imap/servers.sh), in one run, over plain
+# TCP, STARTTLS and TLS: retrieve 200 messages of 10 KB from INBOX.
+# Wall and CPU (user + system) time of the client process only, best of
+# three; results go to bench/RESULTS-imap.md.
+#
+#   bash bench/imap.sh
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+src=$(cd "$here/.." && pwd)
+work=${BENCH_DIR:-$src/build/bench-imap}
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+
+bin=$work/imap_bench
+g++ -std=c++20 -O2 -DNDEBUG -I"$src" "$src/bench/imap_bench.cpp" "$src"/mail/*.cpp \
+  "$src"/platform/*.cpp -lssl -lcrypto -pthread -o "$bin"
+
+servers=$work/servers
+bash "$src/tests/mail_imap/servers.sh" start "$servers" >/dev/null
+trap 'bash "$src/tests/mail_imap/servers.sh" stop "$servers" >/dev/null' EXIT
+# shellcheck disable=SC1091
+source "$servers/servers.env"
+user=bench
+
+# 200 messages of 10 KB: a game's move list, as opponents send them.
+line="1. e4 e5 2. Nf3 Nc6 3. Bb5 a6 4. Ba4 Nf6 5. O-O Be7 6. Re1 b5 7. Bb3 d6 8. c3 O-O"
+body=""
+while [ ${#body} -lt 10000 ]; do body+="$line"$'\r\n'; done
+for i in $(seq 1 200); do
+  printf 'From: Opponent <opp@quorel.test>\r\nTo: bench@quorel.test\r\nSubject: Game %d\r\nDate: Mon, 07 Dec 2026 10:00:00 +0000\r\nMessage-ID: <%d@quorel.test>\r\n\r\n%s' \
+    "$i" "$i" "$body" | doveadm -c "$DOVECOT_CONF" save -u "$user"
+done
+count=$(doveadm -c "$DOVECOT_CONF" mailbox status -u "$user" messages INBOX | sed 's/.*messages=//')
+[ "$count" -eq 200 ] || { echo "only $count messages delivered" >&2; exit 1; }
+
+TIMEFORMAT="%R %U %S"
+time_of() { # CMD...: prints "wall cpu"
+  local t
+  t=$( { time "$@" >/dev/null 2>"$work/last.err"; } 2>&1 ) || {
+    echo "command failed: $*" >&2
+    cat "$work/last.err" >&2
+    exit 1
+  }
+  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' <<<"$t"
+}
+best_of() { sort -n | head -1; }
+
+ours_run() { # security port: one retrieval into a fresh mailbox
+  rm -rf "$work/box"
+  time_of "$bin" "127.0.0.1:$2" "$user" "$MAIL_PASSWORD" "$CERT" "$1" "$work/box"
+  local n
+  n=$(find "$work/box/mailbox" -name '*.032' | wc -l)
+  [ "$n" -eq 200 ] || { echo "filed $n of 200" >&2; exit 1; }
+}
+
+curl_run() { # url-base flags...
+  local base=$1
+  shift
+  local cfg=$work/curl.cfg
+  : >"$cfg"
+  rm -rf "$work/got"
+  mkdir -p "$work/got"
+  for i in $(seq 1 200); do
+    printf 'url = "%s/INBOX;UID=%d"\noutput = "%s/got/%d.eml"\n' "$base" "$i" "$work" "$i" >>"$cfg"
+  done
+  time_of curl -sS "$@" --user "$user:$MAIL_PASSWORD" -K "$cfg"
+}
+
+rows=()
+for mode in NONE STARTTLS TLS; do
+  case $mode in
+    NONE) port=$IMAP_PORT; base="imap://127.0.0.1:$IMAP_PORT"; flags=() ;;
+    STARTTLS) port=$IMAP_PORT; base="imap://127.0.0.1:$IMAP_PORT"; flags=(--ssl-reqd --cacert "$CERT") ;;
+    TLS) port=$IMAPS_PORT; base="imaps://127.0.0.1:$IMAPS_PORT"; flags=(--cacert "$CERT") ;;
+  esac
+  ours=$( { ours_run "$mode" "$port"; ours_run "$mode" "$port"; ours_run "$mode" "$port"; } | best_of)
+  theirs=$( { curl_run "$base" "${flags[@]}"; curl_run "$base" "${flags[@]}"; curl_run "$base" "${flags[@]}"; } | best_of)
+  got=$(find "$work/got" -name '*.eml' -size +9k | wc -l)
+  [ "$got" -eq 200 ] || { echo "curl got $got of 200" >&2; exit 1; }
+  rows+=("$mode|$ours|$theirs")
+done
+
+out=$here/RESULTS-imap.md
+{
+  echo "# IMAP retrieval: Quorel's IMAP client against curl"
+  echo
+  echo "Run: $(date -u '+%Y-%m-%d %H:%M UTC'), load average $(cut -d' ' -f1 /proc/loadavg), $(nproc) cores, $(curl --version | head -1 | cut -d' ' -f1-2), Dovecot $(dovecot --version | cut -d' ' -f1), g++ -O2."
+  echo "Both clients on the same private Dovecot on 127.0.0.1 (tests/mail_imap/servers.sh)."
+  echo "Retrieve 200 messages of 10 KB from INBOX; best of three runs, seconds."
+  echo
+  echo "| security | ours wall | curl wall | ratio | ours CPU | curl CPU | ratio |"
+  echo "|---|---|---|---|---|---|---|"
+  for r in "${rows[@]}"; do
+    IFS='|' read -r mode ours theirs <<<"$r"
+    read -r ow oc <<<"$ours"
+    read -r tw tc <<<"$theirs"
+    awk -v m="$mode" -v ow="$ow" -v oc="$oc" -v tw="$tw" -v tc="$tc" 'BEGIN {
+      wr = (tw > 0) ? sprintf("%.2f", ow / tw) : "-"
+      cr = (tc > 0) ? sprintf("%.2f", oc / tc) : "-"
+      printf "| %s | %.3f | %.3f | %s | %.3f | %.3f | %s |\n", m, ow, tw, wr, oc, tc, cr }'
+  done
+  echo
+  echo "## What is measured"
+  echo
+  echo "- Ours: one session that lists the messages not yet filed (UID SEARCH, one UID FETCH"
+  echo "  of sizes and From/Subject/Date for all), fetches them all with one UID FETCH"
+  echo "  BODY.PEEK[] and files each as the connection dialog does: decoded, re-encoded,"
+  echo "  written as a mail file with its index record in New Mail, its UID remembered in"
+  echo "  uids.lst; everything flushed to disk once at the end."
+  echo "- curl: one connection, one UID FETCH per message, each written to its own file"
+  echo "  as it came, nothing decoded, nothing flushed."
+} >"$out"
+cat "$out"

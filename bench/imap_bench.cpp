@@ -1,0 +1,69 @@
+// IMAP retrieval as the connection dialog will run it: list the INBOX
+// messages not yet filed, retrieve them all, file each one in New Mail
+// through the dialog's own filing (decode, attachments, re-encode, index
+// record) and remember its UID, then log out. Built and run by bench/imap.sh.
+//
+//   imap_bench HOST:PORT USER PASSWORD CERT SECURITY MAILBOX [delete]
+#include "mail/connection.h"
+#include "mail/imap.h"
+#include "mail/uidstore.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+using namespace quorel::mail;
+namespace fs = std::filesystem;
+
+int main(int argc, char** argv) {
+    if (argc < 7) {
+        std::fprintf(stderr, "usage: imap_bench HOST:PORT USER PASSWORD CERT SECURITY MAILBOX [delete]\n");
+        return 2;
+    }
+    fs::path box = argv[6];
+    for (auto d : {"mailbox", "games", "attach"})
+        fs::create_directories(box / d);
+    TMailStore store;
+    if (!store.Open(box / "mailbox", {"New Mail", "Queued Mail", "Sent Mail", "Trash", "??"})) {
+        std::fprintf(stderr, "cannot open the mailbox\n");
+        return 1;
+    }
+    TConnectionLogic logic(store);
+    logic.Config.MailboxFolder = box / "mailbox";
+    logic.Config.GamesFolder = box / "games";
+    logic.Config.AttachFolder = box / "attach";
+    logic.Config.ProgramFolder = box;
+
+    TUidStore uids;
+    uids.Load(box / "mailbox");
+    TmsIMAP c;
+    c.Server = argv[1];
+    c.UserName = argv[2];
+    c.Password = argv[3];
+    c.TrustedCertificate = argv[4];
+    c.Security = ParseMailSecurity(argv[5]);
+    const std::string account = TUidStore::AccountKey("IMAP", c.Server, 0, c.UserName);
+    c.OnMailboxSelected = [&](uint32_t v) { uids.SetUidValidity(account, v); };
+    c.IsFiled = [&](uint32_t uid) { return uids.Known(account, std::to_string(uid)); };
+    int filed = 0;
+    c.OnUserMessageSave = [&](int num, const std::string& contents) {
+        logic.RemotePOPUserMessageSave(num, contents);
+        uids.Remember(account, std::to_string(c.RemoteInfo[size_t(num)].Uid));
+        std::string error;
+        if (!uids.Save(&error)) throw EMailNetError(error);
+        ++filed;
+    };
+    try {
+        c.GetRemoteInfo();
+        for (auto& item : c.RemoteInfo) {
+            item.Retrieve = true;
+            item.Delete = argc > 7 && std::string(argv[7]) == "delete";
+        }
+        c.TransferMarked();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    std::printf("%d\n", filed);
+    return 0;
+}
