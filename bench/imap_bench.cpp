@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
     if (argc < 7) {
-        std::fprintf(stderr, "usage: imap_bench HOST:PORT USER PASSWORD CERT SECURITY MAILBOX [delete]\n");
+        std::fprintf(stderr,
+                     "usage: imap_bench HOST:PORT USER PASSWORD CERT SECURITY MAILBOX [delete]\n");
         return 2;
     }
     fs::path box = argv[6];

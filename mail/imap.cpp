@@ -193,8 +193,8 @@ std::vector<std::string> HeaderLines(std::string_view header) {
     size_t pos = 0;
     while (pos < header.size()) {
         size_t lf = header.find('\n', pos);
-        std::string line(header.substr(pos, lf == std::string_view::npos ? std::string_view::npos
-                                                                         : lf - pos));
+        std::string line(
+            header.substr(pos, lf == std::string_view::npos ? std::string_view::npos : lf - pos));
         pos = lf == std::string_view::npos ? header.size() : lf + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) break;
@@ -309,8 +309,8 @@ void TmsIMAP::ParseCapabilities(std::string_view list) {
     size_t pos = 0;
     while (pos < list.size()) {
         size_t sp = list.find(' ', pos);
-        std::string word(list.substr(pos, sp == std::string_view::npos ? std::string_view::npos
-                                                                       : sp - pos));
+        std::string word(
+            list.substr(pos, sp == std::string_view::npos ? std::string_view::npos : sp - pos));
         pos = sp == std::string_view::npos ? list.size() : sp + 1;
         if (!word.empty() && word.back() == ']') word.pop_back();
         if (!word.empty()) caps_.push_back(AsciiUpper(word));
@@ -361,8 +361,8 @@ bool TmsIMAP::AwaitTagged(const std::string& tag, const Handler& handler) {
         if (r.Text.rfind(tag + " ", 0) != 0) continue; // a stray continuation or tag
         std::string_view status = std::string_view(r.Text).substr(tag.size() + 1);
         size_t bracket = status.find('[');
-        if (bracket != std::string_view::npos && StartsNoCase(status.substr(bracket + 1),
-                                                              "CAPABILITY ")) {
+        if (bracket != std::string_view::npos &&
+            StartsNoCase(status.substr(bracket + 1), "CAPABILITY ")) {
             std::string_view code = status.substr(bracket + 12);
             ParseCapabilities(code.substr(0, code.find(']')));
         }
@@ -370,8 +370,7 @@ bool TmsIMAP::AwaitTagged(const std::string& tag, const Handler& handler) {
     }
 }
 
-void TmsIMAP::Command(const std::string& command, const Handler& handler,
-                      std::string_view logAs) {
+void TmsIMAP::Command(const std::string& command, const Handler& handler, std::string_view logAs) {
     std::string tag = NextTag();
     std::string logged = logAs.empty() ? std::string() : tag + " " + std::string(logAs);
     SendLine(tag + " " + command, logged);
@@ -588,7 +587,7 @@ void TmsIMAP::TransferMarked() {
                         !RemoteInfo[size_t(it->second)].Retrieve)
                         return;
                     if (OnRetrieving) OnRetrieving(it->second);
-                    if (Cancelled()) Canceled(); // Stop pressed in the event
+                    if (Cancelled()) Canceled();    // Stop pressed in the event
                     if (!OnUserMessageSave) return; // nobody files it: not retrieved
                     OnUserMessageSave(it->second, ImapToPop3Form(f.Body));
                     filed.insert(f.Uid);

@@ -9,10 +9,9 @@
 // PLAIN when LOGIN is disabled or the credentials need it, or AUTHENTICATE
 // XOAUTH2 / OAUTHBEARER when OAuth is on; SELECT INBOX (UIDVALIDITY);
 // UID FETCH 1:* (UID), then UID FETCH of size and From/Subject/Date of the
-// messages not yet filed for the listing; UID FETCH BODY.PEEK[] to retrieve (the server's \Seen flag is
-// left alone); UID STORE +FLAGS.SILENT (\Deleted) and UID EXPUNGE of
-// exactly the messages this client flagged; LOGOUT. Secrets never reach the
-// protocol log, nor do message texts.
+// messages not yet filed for the listing; UID FETCH BODY.PEEK[] to retrieve (the server's \Seen
+// flag is left alone); UID STORE +FLAGS.SILENT (\Deleted) and UID EXPUNGE of exactly the messages
+// this client flagged; LOGOUT. Secrets never reach the protocol log, nor do message texts.
 #include "mail/oauth.h"
 #include "mail/smtp.h"
 
@@ -115,8 +114,7 @@ class TmsIMAP : public TmsMailBase {
     void Untagged(const Response& r);
     void ParseCapabilities(std::string_view list);
     void Authenticate(const std::string& token);
-    void AuthenticateSasl(const std::string& mechanism, const std::string& initial,
-                          bool oauth);
+    void AuthenticateSasl(const std::string& mechanism, const std::string& initial, bool oauth);
     void Select();
     void Expunge(const std::vector<uint32_t>& uids);
 

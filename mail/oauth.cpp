@@ -101,8 +101,8 @@ std::string JsonField(std::string_view json, std::string_view key) {
                     return value;
                 }
                 size_t e = json.find_first_of(",}", v);
-                return TrimBlanks(json.substr(v, e == std::string_view::npos ? json.size() - v
-                                                                             : e - v));
+                return TrimBlanks(
+                    json.substr(v, e == std::string_view::npos ? json.size() - v : e - v));
             }
         }
         pos = after;
@@ -130,8 +130,8 @@ std::vector<std::string> SplitCommandLine(std::string_view command) {
     size_t i = 0;
     auto unterminated = [&](char q) {
         throw EOAuthError("OAuth2 Token Command has an unterminated " +
-                          std::string(q == '\'' ? "single" : "double") + " quote: " +
-                          std::string(command));
+                          std::string(q == '\'' ? "single" : "double") +
+                          " quote: " + std::string(command));
     };
     while (i < command.size()) {
         char c = command[i];
@@ -234,8 +234,8 @@ std::string RunTokenCommand(const std::string& command, const TTokenCommandOptio
     std::string output, errors;
     int status = 0;
     bool exited = false;
-    auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::seconds(std::max(1, options.TimeOutSeconds));
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::seconds(std::max(1, options.TimeOutSeconds));
     auto stop = [&](const std::string& why, bool canceled) {
         ::kill(-pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
@@ -276,8 +276,7 @@ std::string RunTokenCommand(const std::string& command, const TTokenCommandOptio
         throw EOAuthError(name + " was ended by signal " + std::to_string(WTERMSIG(status)));
     if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
         std::string first = TrimBlanks(errors.substr(0, errors.find('\n')));
-        std::string text =
-            name + " failed with exit status " + std::to_string(WEXITSTATUS(status));
+        std::string text = name + " failed with exit status " + std::to_string(WEXITSTATUS(status));
         if (!first.empty()) text += ": " + first;
         throw EOAuthError(text);
     }
@@ -286,9 +285,8 @@ std::string RunTokenCommand(const std::string& command, const TTokenCommandOptio
     for (char c : token) {
         unsigned char u = static_cast<unsigned char>(c);
         if (u <= 0x20 || u >= 0x7f)
-            throw EOAuthError(name +
-                              " printed more than one word or characters an access token "
-                              "cannot hold");
+            throw EOAuthError(name + " printed more than one word or characters an access token "
+                                     "cannot hold");
     }
     return token;
 }
@@ -302,7 +300,8 @@ std::string OAuthMechanismName(std::string_view mechanism) {
 std::string XOAuth2InitialResponse(std::string_view user, std::string_view token) {
     std::string s = "user=";
     s += user;
-    s += "\x01" "auth=Bearer ";
+    s += "\x01"
+         "auth=Bearer ";
     s += token;
     s += "\x01\x01";
     return Base64EncodeFlat(s);

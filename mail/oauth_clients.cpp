@@ -24,7 +24,8 @@ void TmsSMTP::AuthenticateOAuth(const std::string& token) {
         size_t pos = 5;
         while (pos < up.size()) {
             size_t sp = up.find(' ', pos);
-            offered.push_back(up.substr(pos, sp == std::string::npos ? std::string::npos : sp - pos));
+            offered.push_back(
+                up.substr(pos, sp == std::string::npos ? std::string::npos : sp - pos));
             pos = sp == std::string::npos ? up.size() : sp + 1;
         }
     }
@@ -75,7 +76,9 @@ void TmsCustomPOP::AuthenticateOAuth(const std::string& token) {
     SendLine("AUTH " + mech + " " + initial, "AUTH " + mech + " ****");
     std::string line = ReceiveLine();
     std::string refusal;
-    auto challenge = [](const std::string& l) { return l.rfind("+OK", 0) != 0 && l.rfind("+", 0) == 0; };
+    auto challenge = [](const std::string& l) {
+        return l.rfind("+OK", 0) != 0 && l.rfind("+", 0) == 0;
+    };
     if (challenge(line)) {
         refusal = OAuthChallengeText(line.substr(1));
         SendLine(OAuthErrorChallengeAnswer(mech));

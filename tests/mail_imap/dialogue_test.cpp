@@ -10,10 +10,19 @@ using namespace quorel::mail;
 using quorel::mail::test::FakeServer;
 
 namespace {
-const char* kLogin[] = {
-    "S:* OK IMAP4rev1 ready", "C", "S:* CAPABILITY IMAP4rev1 AUTH=PLAIN", "S:Q0001 OK done",
-    "C", "S:Q0002 OK logged in", "C", "S:* CAPABILITY IMAP4rev1", "S:Q0003 OK", "C",
-    "S:* 2 EXISTS", "S:* OK [UIDVALIDITY 42] ok", "S:Q0004 OK [READ-WRITE] done"};
+const char* kLogin[] = {"S:* OK IMAP4rev1 ready",
+                        "C",
+                        "S:* CAPABILITY IMAP4rev1 AUTH=PLAIN",
+                        "S:Q0001 OK done",
+                        "C",
+                        "S:Q0002 OK logged in",
+                        "C",
+                        "S:* CAPABILITY IMAP4rev1",
+                        "S:Q0003 OK",
+                        "C",
+                        "S:* 2 EXISTS",
+                        "S:* OK [UIDVALIDITY 42] ok",
+                        "S:Q0004 OK [READ-WRITE] done"};
 const char* kLoginSent = "Q0001 CAPABILITY\r\n"
                          "Q0002 LOGIN \"ann\" \"pa\\\"ss\"\r\n"
                          "Q0003 CAPABILITY\r\n"

@@ -48,7 +48,8 @@ TEST(TokenCommand, OutputIsTheTokenAndEveryFailureNamesTheCommand) {
         {"/nonexistent/quorel-token", nullptr,
          "\"/nonexistent/quorel-token\" could not be started: No such file or directory"},
         {"sh -c 'kill -9 $$'", nullptr, "\"sh\" was ended by signal 9"},
-        {"sh -c 'head -c 70000 /dev/zero | tr \"\\0\" x'", nullptr, "printed more than 65536 bytes"},
+        {"sh -c 'head -c 70000 /dev/zero | tr \"\\0\" x'", nullptr,
+         "printed more than 65536 bytes"},
         {"sh -c 'sleep 30'", nullptr, "\"sh\" did not finish within 1 seconds"},
         // A helper that leaves a child holding the pipe is not waited for.
         {"sh -c 'sleep 30 & echo tok'", nullptr, "did not finish within 1 seconds"},
@@ -82,8 +83,9 @@ TEST(Sasl, InitialResponsesAreTheHandBuiltBytes) {
     EXPECT_EQ(XOAuth2InitialResponse("player@example.org", "ya29.AbC"),
               "dXNlcj1wbGF5ZXJAZXhhbXBsZS5vcmcBYXV0aD1CZWFyZXIgeWEyOS5BYkMBAQ==");
     // "," and "=" of the user name are escaped as =2C and =3D.
-    EXPECT_EQ(OAuthBearerInitialResponse("a,b=c", "T0k", "imap.example.org", 993),
-              "bixhPWE9MkNiPTNEYywBaG9zdD1pbWFwLmV4YW1wbGUub3JnAXBvcnQ9OTkzAWF1dGg9QmVhcmVyIFQwawEB");
+    EXPECT_EQ(
+        OAuthBearerInitialResponse("a,b=c", "T0k", "imap.example.org", 993),
+        "bixhPWE9MkNiPTNEYywBaG9zdD1pbWFwLmV4YW1wbGUub3JnAXBvcnQ9OTkzAWF1dGg9QmVhcmVyIFQwawEB");
     EXPECT_EQ(OAuthBearerInitialResponse("u", "T", "", 0), "bixhPXUsAWF1dGg9QmVhcmVyIFQBAQ==");
     EXPECT_EQ(OAuthInitialResponse("oauthbearer", "u", "T", "", 0),
               OAuthBearerInitialResponse("u", "T", "", 0));
@@ -101,10 +103,11 @@ TEST(Sasl, InitialResponsesAreTheHandBuiltBytes) {
 }
 
 TEST(Sasl, ErrorChallengeBecomesAReadableText) {
-    EXPECT_EQ(OAuthChallengeText(" eyJzdGF0dXMiOiJpbnZhbGlkX3Rva2VuIiwic2NoZW1lcyI6ImJlYXJlciIsInNjb3"
-                                 "BlIjoiaHR0cHM6Ly9tYWlsLmdvb2dsZS5jb20vIn0="),
-              "the server refused the access token (status invalid_token, scope "
-              "https://mail.google.com/)");
+    EXPECT_EQ(
+        OAuthChallengeText(" eyJzdGF0dXMiOiJpbnZhbGlkX3Rva2VuIiwic2NoZW1lcyI6ImJlYXJlciIsInNjb3"
+                           "BlIjoiaHR0cHM6Ly9tYWlsLmdvb2dsZS5jb20vIn0="),
+        "the server refused the access token (status invalid_token, scope "
+        "https://mail.google.com/)");
     EXPECT_EQ(OAuthChallengeText("eyJzdGF0dXMiOiI0MDEiLCAic2NoZW1lcyI6IkJlYXJlciJ9"),
               "the server refused the access token (status 401)");
     EXPECT_EQ(OAuthChallengeText(""), "the server refused the access token");

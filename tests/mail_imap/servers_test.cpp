@@ -108,13 +108,13 @@ class ImapServers : public ::testing::Test {
     }
     long OnServer() {
         std::string s = Shell("doveadm -c " + env["DOVECOT_CONF"] + " mailbox status -u " + user +
-                            " messages INBOX");
+                              " messages INBOX");
         auto p = s.find("messages=");
         return p == std::string::npos ? -1 : std::atol(s.c_str() + p + 9);
     }
     void Renumber(uint32_t validity) {
         Shell("doveadm -c " + env["DOVECOT_CONF"] + " mailbox update -u " + user +
-            " --uid-validity " + std::to_string(validity) + " INBOX");
+              " --uid-validity " + std::to_string(validity) + " INBOX");
     }
 
     void Setup(TmsIMAP& c, TMailSecurity security = TMailSecurity::StartTls) {
@@ -368,10 +368,14 @@ TEST_F(ImapServers, OAuthTokensAcceptedAndRefused) {
         {"POP3", "XOAUTH2", good, nullptr},
         {"POP3", "OAUTHBEARER", good, nullptr},
         {"POP3", "OAUTH2", good, nullptr},
-        {"IMAP", "XOAUTH2", "echo tok-someoneelse", "OAuth 2.0 sign-in refused: the server refused the access token (status "},
-        {"IMAP", "OAUTHBEARER", "echo expired", "OAuth 2.0 sign-in refused: the server refused the access token (status "},
-        {"POP3", "XOAUTH2", "echo expired", "OAuth 2.0 sign-in refused: the server refused the access token (status "},
-        {"POP3", "OAUTHBEARER", "echo expired", "OAuth 2.0 sign-in refused: the server refused the access token (status "},
+        {"IMAP", "XOAUTH2", "echo tok-someoneelse",
+         "OAuth 2.0 sign-in refused: the server refused the access token (status "},
+        {"IMAP", "OAUTHBEARER", "echo expired",
+         "OAuth 2.0 sign-in refused: the server refused the access token (status "},
+        {"POP3", "XOAUTH2", "echo expired",
+         "OAuth 2.0 sign-in refused: the server refused the access token (status "},
+        {"POP3", "OAUTHBEARER", "echo expired",
+         "OAuth 2.0 sign-in refused: the server refused the access token (status "},
         {"IMAP", "OAUTH2", "sh -c 'echo no refresh token >&2; exit 2'",
          "OAuth2 token command \"sh\" failed with exit status 2: no refresh token"},
         {"POP3", "OAUTH2", "true", "OAuth2 token command \"true\" printed no access token"},

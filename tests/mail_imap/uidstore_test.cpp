@@ -52,7 +52,8 @@ TEST(UidStore, WritesReadsAndKeepsAccountsApart) {
     EXPECT_TRUE(r.Known(pop, "00000001 4f2a%x"));
     EXPECT_EQ(r.UidValidity(imap), 1700000000u);
     // Same server and user on another port, or another user: another account.
-    EXPECT_FALSE(r.Known(TUidStore::AccountKey("IMAP", "imap.example.org", 143, "José Pérez"), "4"));
+    EXPECT_FALSE(
+        r.Known(TUidStore::AccountKey("IMAP", "imap.example.org", 143, "José Pérez"), "4"));
     EXPECT_FALSE(r.Known(TUidStore::AccountKey("IMAP", "imap.example.org", 993, "jose"), "4"));
     EXPECT_EQ(r.Count(imap), 2u);
 }
