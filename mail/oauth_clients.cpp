@@ -73,12 +73,23 @@ void TmsCustomPOP::AuthenticateOAuth(const std::string& token) {
     }
     std::string mech = OAuth.Choose(offered);
     std::string initial = OAuthInitialResponse(mech, UserName, token, HostOf(Server), Port());
-    SendLine("AUTH " + mech + " " + initial, "AUTH " + mech + " ****");
-    std::string line = ReceiveLine();
-    std::string refusal;
     auto challenge = [](const std::string& l) {
         return l.rfind("+OK", 0) != 0 && l.rfind("+", 0) == 0;
     };
+    std::string line;
+    if (initial.size() + mech.size() + 6 <= 255) {
+        SendLine("AUTH " + mech + " " + initial, "AUTH " + mech + " ****");
+        line = ReceiveLine();
+    } else {
+        // A POP3 command line holds 255 octets (RFC 5034): a longer initial
+        // response follows the server's empty challenge.
+        SendLine("AUTH " + mech);
+        line = ReceiveLine();
+        if (!challenge(line)) throw EServerError(OAuthRefusalText("", line));
+        SendLine(initial, "****");
+        line = ReceiveLine();
+    }
+    std::string refusal;
     if (challenge(line)) {
         refusal = OAuthChallengeText(line.substr(1));
         SendLine(OAuthErrorChallengeAnswer(mech));

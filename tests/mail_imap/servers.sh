@@ -79,8 +79,8 @@ mkdir -p "$dir/maildirs" "$dir/dovecot-run" "$dir/dovecot-state" "$dir/exim-spoo
 chown "$MAIL_UID:$MAIL_GID" "$dir/maildirs"
 
 cat > "$dir/introspect.py" <<'EOF'
-# Token introspection for the test accounts: "tok-USER" is an active token
-# of USER; anything else is not active.
+# Token introspection for the test accounts: "tok-USER" and "tok-USER.ANY"
+# are active tokens of USER; anything else is not active.
 import json, sys, urllib.parse
 from http.server import BaseHTTPRequestHandler, HTTPServer
 
@@ -89,7 +89,7 @@ class Handler(BaseHTTPRequestHandler):
         body = self.rfile.read(int(self.headers.get("Content-Length", "0"))).decode()
         token = urllib.parse.parse_qs(body).get("token", [""])[0]
         if token.startswith("tok-"):
-            reply = {"active": "true", "username": token[4:]}
+            reply = {"active": "true", "username": token[4:].split(".")[0]}
         else:
             reply = {"active": "false"}
         data = json.dumps(reply).encode()

@@ -368,6 +368,9 @@ TEST_F(ImapServers, OAuthTokensAcceptedAndRefused) {
         {"POP3", "XOAUTH2", good, nullptr},
         {"POP3", "OAUTHBEARER", good, nullptr},
         {"POP3", "OAUTH2", good, nullptr},
+        // Longer than a POP3 command line: sent after the empty challenge.
+        {"POP3", "OAUTHBEARER", good + "." + std::string(300, 'x'), nullptr},
+        {"POP3", "XOAUTH2", good + "." + std::string(300, 'x'), nullptr},
         {"IMAP", "XOAUTH2", "echo tok-someoneelse",
          "OAuth 2.0 sign-in refused: the server refused the access token (status "},
         {"IMAP", "OAUTHBEARER", "echo expired",
