@@ -44,16 +44,11 @@ int main(int argc, char** argv) {
     c.TrustedCertificate = argv[4];
     c.Security = ParseMailSecurity(argv[5]);
     const std::string account = TUidStore::AccountKey("IMAP", c.Server, 0, c.UserName);
-    c.OnMailboxSelected = [&](uint32_t v) { uids.SetUidValidity(account, v); };
-    c.IsFiled = [&](uint32_t uid) { return uids.Known(account, std::to_string(uid)); };
     int filed = 0;
-    c.OnUserMessageSave = [&](int num, const std::string& contents) {
+    FileOnce(c, uids, account, [&](int num, const std::string& contents) {
         logic.RemotePOPUserMessageSave(num, contents);
-        uids.Remember(account, std::to_string(c.RemoteInfo[size_t(num)].Uid));
-        std::string error;
-        if (!uids.Save(&error)) throw EMailNetError(error);
         ++filed;
-    };
+    });
     try {
         c.GetRemoteInfo();
         for (auto& item : c.RemoteInfo) {

@@ -1,6 +1,10 @@
 #include "mail/uidstore.h"
 
+#include "mail/imap.h"
+#include "mail/pop3.h"
 #include "platform/files.h"
+
+#include <memory>
 
 #include <cstdlib>
 
@@ -129,6 +133,49 @@ void TUidStore::KeepOnly(const std::string& account, const std::set<std::string>
 size_t TUidStore::Count(const std::string& account) const {
     auto it = accounts_.find(account);
     return it == accounts_.end() ? 0 : it->second.Uids.size();
+}
+
+namespace {
+void SaveOrFail(const TUidStore& store) {
+    std::string error;
+    if (!store.Save(&error))
+        throw EMailNetError("Cannot save the list of filed messages: " + error);
+}
+} // namespace
+
+void FileOnce(TmsIMAP& imap, TUidStore& store, const std::string& account, TFileMessage file) {
+    imap.OnMailboxSelected = [&store, account](uint32_t validity) {
+        if (store.SetUidValidity(account, validity)) SaveOrFail(store);
+    };
+    imap.IsFiled = [&store, account](uint32_t uid) {
+        return store.Known(account, std::to_string(uid));
+    };
+    imap.OnUserMessageSave = [&imap, &store, account, file](int num, const std::string& contents) {
+        file(num, contents);
+        store.Remember(account, std::to_string(imap.RemoteInfo.at(size_t(num)).Uid));
+        SaveOrFail(store);
+    };
+}
+
+void FileOnce(TmsRemotePOP& pop, TUidStore& store, const std::string& account, TFileMessage file) {
+    auto uidl = std::make_shared<std::vector<std::string>>();
+    pop.OnTransferringData = [&pop, &store, account, uidl] {
+        try {
+            *uidl = pop.Uidl();
+        } catch (const EServerError&) {
+            uidl->clear(); // no UIDL: every marked message is retrieved
+        }
+        for (size_t i = 0; i < pop.RemoteInfo.size() && i < uidl->size(); ++i)
+            if (!(*uidl)[i].empty() && store.Known(account, (*uidl)[i]))
+                pop.RemoteInfo[i].Retrieve = false;
+    };
+    pop.OnUserMessageSave = [&store, account, file, uidl](int num, const std::string& contents) {
+        file(num, contents);
+        if (size_t(num) < uidl->size() && !(*uidl)[size_t(num)].empty()) {
+            store.Remember(account, (*uidl)[size_t(num)]);
+            SaveOrFail(store);
+        }
+    };
 }
 
 } // namespace quorel::mail

@@ -12,6 +12,7 @@
 // skipped, so a damaged file costs at most a message filed again.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -19,6 +20,9 @@
 #include <vector>
 
 namespace quorel::mail {
+
+class TmsIMAP;
+class TmsRemotePOP;
 
 constexpr const char* kUidStoreFileName = "uids.lst";
 
@@ -58,5 +62,23 @@ class TUidStore {
     std::filesystem::path file_;
     std::map<std::string, Account> accounts_;
 };
+
+// The owner's filing of one retrieved message (the connection dialog's
+// RemotePOPUserMessageSave): num and the raw text as the POP3 client hands
+// it over.
+using TFileMessage = std::function<void(int num, const std::string& contents)>;
+
+// Files each message of an IMAP account once: the listing leaves out what is
+// filed, a new UIDVALIDITY forgets the old UIDs, and every message handed to
+// file is remembered, the store saved, before the next one comes (a store
+// that cannot be saved ends the transfer before anything is deleted). Sets
+// the client's IsFiled, OnMailboxSelected and OnUserMessageSave.
+void FileOnce(TmsIMAP& imap, TUidStore& store, const std::string& account, TFileMessage file);
+// The same for POP3 without deleting: at the start of each transfer, in its
+// own session (OnTransferringData), the UIDLs are read and the messages
+// already filed are not retrieved; every filed one is remembered. A server
+// without UIDL keeps the original behaviour. Sets OnTransferringData and
+// OnUserMessageSave.
+void FileOnce(TmsRemotePOP& pop, TUidStore& store, const std::string& account, TFileMessage file);
 
 } // namespace quorel::mail

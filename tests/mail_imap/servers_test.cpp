@@ -55,30 +55,24 @@ std::string Shell(const std::string& command, const std::string& input = {}) {
     return out;
 }
 
-// The messages a test files: decoded as the connection dialog decodes them,
-// their ids remembered in the store before the next one arrives.
+// The messages a test files, decoded as the connection dialog decodes them,
+// and the store of their ids.
 struct Filer {
     TUidStore store;
     std::string account;
     std::vector<std::string> subjects;
     std::vector<std::vector<std::string>> bodies;
 
-    void File(const std::string& contents, const std::string& uid) {
-        TmsMessage m;
-        m.LoadFromString(contents);
-        subjects.push_back(m.Subject);
-        bodies.push_back(m.Body);
-        store.Remember(account, uid);
-        std::string error;
-        if (!store.Save(&error)) throw EMailNetError(error);
-    }
-    void Attach(TmsIMAP& c) {
-        c.OnMailboxSelected = [this](uint32_t v) { store.SetUidValidity(account, v); };
-        c.IsFiled = [this](uint32_t uid) { return store.Known(account, std::to_string(uid)); };
-        c.OnUserMessageSave = [this, &c](int num, const std::string& contents) {
-            File(contents, std::to_string(c.RemoteInfo[size_t(num)].Uid));
+    // What the connection dialog's filing takes from a message.
+    TFileMessage Filing() {
+        return [this](int, const std::string& contents) {
+            TmsMessage m;
+            m.LoadFromString(contents);
+            subjects.push_back(m.Subject);
+            bodies.push_back(m.Body);
         };
     }
+    void Attach(TmsIMAP& c) { FileOnce(c, store, account, Filing()); }
 };
 
 class ImapServers : public ::testing::Test {
@@ -319,8 +313,6 @@ TEST_F(ImapServers, Pop3WithoutDeletingFilesEachMessageOnce) {
     Deliver("One", "1\r\n");
     Deliver("Two", "2\r\n");
     filer.account = TUidStore::AccountKey("POP3", "127.0.0.1", 0, user);
-    // What the connection dialog does around a POP3 transfer: the UIDLs are
-    // read in the transfer's own session, known ones are not retrieved.
     auto fetch = [&] {
         TmsRemotePOP pop;
         pop.Server = "127.0.0.1:" + env["POP3_PORT"];
@@ -330,17 +322,12 @@ TEST_F(ImapServers, Pop3WithoutDeletingFilesEachMessageOnce) {
         pop.Password = env["MAIL_PASSWORD"];
         pop.TimeOut = 20;
         pop.GetRemoteInfo();
-        std::vector<std::string> uidl;
         for (auto& item : pop.RemoteInfo)
             item.Retrieve = true;
-        pop.OnTransferringData = [&] {
-            uidl = pop.Uidl();
-            for (size_t i = 0; i < pop.RemoteInfo.size() && i < uidl.size(); ++i)
-                if (filer.store.Known(filer.account, uidl[i])) pop.RemoteInfo[i].Retrieve = false;
-        };
-        pop.OnUserMessageSave = [&](int num, const std::string& contents) {
-            filer.File(contents, uidl.at(size_t(num)));
-        };
+        // Each run reads the store afresh from the mailbox folder.
+        filer.store = TUidStore();
+        EXPECT_TRUE(filer.store.Load(root));
+        FileOnce(pop, filer.store, filer.account, filer.Filing());
         size_t before = filer.subjects.size();
         pop.TransferMarked();
         return filer.subjects.size() - before;
