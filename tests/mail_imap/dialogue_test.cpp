@@ -95,3 +95,21 @@ TEST(ImapDialogue, LoginDisabledSignsInWithPlainAfterTheContinuation) {
     for (const auto& line : c.Log())
         EXPECT_EQ(line.find("AGFubg"), std::string::npos) << line;
 }
+
+TEST(ImapDialogue, StopEndsAHangingTokenCommandBeforeAnythingIsSent) {
+    FakeServer server(FakeServer::Script{"S:* OK ready", "HOLD"});
+    TmsIMAP c;
+    c.Server = server.Address();
+    c.UserName = "ann";
+    c.OAuth.Mechanism = "OAUTH2";
+    c.OAuth.TokenCommand = "sleep 20";
+    std::string error;
+    c.OnError = [&](std::string& m) { error = m; };
+    c.Pump = [&] { c.Cancel(); };
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(c.GetRemoteInfo(), ECanceledError);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(error, "Operation has been canceled");
+    EXPECT_FALSE(c.Connected());
+    EXPECT_EQ(server.Connections(), 0u);
+}
