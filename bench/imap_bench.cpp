@@ -3,7 +3,8 @@
 // through the dialog's own filing (decode, attachments, re-encode, index
 // record) and remember its UID, then log out. Built and run by bench/imap.sh.
 //
-//   imap_bench HOST:PORT USER PASSWORD CERT SECURITY MAILBOX [delete]
+//   imap_bench HOST:PORT USER PASSWORD CERT SECURITY MAILBOX [one-session]
+// one-session keeps the listing's session open for the transfer.
 #include "mail/connection.h"
 #include "mail/imap.h"
 #include "mail/uidstore.h"
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 int main(int argc, char** argv) {
     if (argc < 7) {
         std::fprintf(stderr,
-                     "usage: imap_bench HOST:PORT USER PASSWORD CERT SECURITY MAILBOX [delete]\n");
+                     "usage: imap_bench HOST:PORT USER PASSWORD CERT SECURITY MAILBOX [one-session]\n");
         return 2;
     }
     fs::path box = argv[6];
@@ -50,11 +51,10 @@ int main(int argc, char** argv) {
         ++filed;
     });
     try {
+        c.KeepConnected = argc > 7 && std::string(argv[7]) == "one-session";
         c.GetRemoteInfo();
-        for (auto& item : c.RemoteInfo) {
+        for (auto& item : c.RemoteInfo)
             item.Retrieve = true;
-            item.Delete = argc > 7 && std::string(argv[7]) == "delete";
-        }
         c.TransferMarked();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
