@@ -3,7 +3,7 @@
 # connection dialog does (bench/imap_bench.cpp) against curl's IMAP on the
 # same private Dovecot (tests/mail_imap/servers.sh), in one run, over plain
 # TCP, STARTTLS and TLS: retrieve 200 messages of 10 KB from INBOX.
-# Wall and CPU (user + system) time of the client process only, best of five (RUNS)
+# Wall and CPU (user + system) time of the client process only, best of five (RUNS);
 # results go to bench/RESULTS-imap.md.
 #
 #   bash bench/imap.sh
