@@ -59,8 +59,9 @@ bool TUidStore::Load(const std::filesystem::path& mailboxFolder, std::string* er
     size_t pos = 0;
     while (pos < text.size()) {
         size_t lf = text.find('\n', pos);
-        std::string line = text.substr(pos, lf == std::string::npos ? std::string::npos : lf - pos);
-        pos = lf == std::string::npos ? text.size() : lf + 1;
+        if (lf == std::string::npos) break; // cut short: not a whole line
+        std::string line = text.substr(pos, lf - pos);
+        pos = lf + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.size() < 3 || line[1] != ' ') continue;
         std::string rest = line.substr(2);
@@ -99,6 +100,11 @@ bool TUidStore::Known(const std::string& account, std::string_view uid) const {
 
 void TUidStore::Remember(const std::string& account, std::string_view uid) {
     accounts_[account].Uids.insert(Escape(uid));
+}
+
+bool TUidStore::Add(const std::string& account, std::string_view uid, std::string* error) {
+    Remember(account, uid);
+    return AppendToFile(file_, "A " + account + "\r\nU " + Escape(uid) + "\r\n", error);
 }
 
 bool TUidStore::SetUidValidity(const std::string& account, uint32_t validity) {
@@ -141,6 +147,11 @@ void SaveOrFail(const TUidStore& store) {
     if (!store.Save(&error))
         throw EMailNetError("Cannot save the list of filed messages: " + error);
 }
+void AddOrFail(TUidStore& store, const std::string& account, const std::string& uid) {
+    std::string error;
+    if (!store.Add(account, uid, &error))
+        throw EMailNetError("Cannot save the list of filed messages: " + error);
+}
 } // namespace
 
 void FileOnce(TmsIMAP& imap, TUidStore& store, const std::string& account, TFileMessage file) {
@@ -152,8 +163,7 @@ void FileOnce(TmsIMAP& imap, TUidStore& store, const std::string& account, TFile
     };
     imap.OnUserMessageSave = [&imap, &store, account, file](int num, const std::string& contents) {
         file(num, contents);
-        store.Remember(account, std::to_string(imap.RemoteInfo.at(size_t(num)).Uid));
-        SaveOrFail(store);
+        AddOrFail(store, account, std::to_string(imap.RemoteInfo.at(size_t(num)).Uid));
     };
 }
 
@@ -172,8 +182,7 @@ void FileOnce(TmsRemotePOP& pop, TUidStore& store, const std::string& account, T
     pop.OnUserMessageSave = [&store, account, file, uidl](int num, const std::string& contents) {
         file(num, contents);
         if (size_t(num) < uidl->size() && !(*uidl)[size_t(num)].empty()) {
-            store.Remember(account, (*uidl)[size_t(num)]);
-            SaveOrFail(store);
+            AddOrFail(store, account, (*uidl)[size_t(num)]);
         }
     };
 }

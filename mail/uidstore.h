@@ -9,7 +9,8 @@
 //   U <uid>                               one per filed message (%-escaped)
 //
 // Lines end in CR LF; everything is printable ASCII. Unknown lines are
-// skipped, so a damaged file costs at most a message filed again.
+// skipped, so a damaged file costs at most a message filed again. An account
+// may appear more than once (lines appended since the last rewrite).
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -41,6 +42,11 @@ class TUidStore {
 
     bool Known(const std::string& account, std::string_view uid) const;
     void Remember(const std::string& account, std::string_view uid);
+    // Remembers uid and appends it to the file at once ("A" and "U" line):
+    // one small append per filed message instead of a rewrite; the next
+    // Save folds the appended lines in. A last line without its line end
+    // (an append cut short by a crash) is ignored when the file is read.
+    bool Add(const std::string& account, std::string_view uid, std::string* error = nullptr);
     // IMAP: records the mailbox's UIDVALIDITY. A value other than the one
     // remembered means the server numbered its messages afresh: the old
     // UIDs are forgotten and true is returned.

@@ -56,6 +56,19 @@ TEST(UidStore, WritesReadsAndKeepsAccountsApart) {
         r.Known(TUidStore::AccountKey("IMAP", "imap.example.org", 143, "José Pérez"), "4"));
     EXPECT_FALSE(r.Known(TUidStore::AccountKey("IMAP", "imap.example.org", 993, "jose"), "4"));
     EXPECT_EQ(r.Count(imap), 2u);
+
+    // Appended ids: read back with the rest; a last line cut short by a
+    // crash ("U 1" of "U 12") does not count as filed.
+    ASSERT_TRUE(r.Add(pop, "uid-9"));
+    std::string appended;
+    ASSERT_TRUE(quorel::ReadWholeFile(dir / "uids.lst", appended));
+    EXPECT_EQ(appended.substr(text.size()), "A POP3 pop.example.org 995 jose\r\nU uid-9\r\n");
+    ASSERT_TRUE(quorel::AppendToFile(dir / "uids.lst", "A POP3 pop.example.org 995 jose\r\nU 1"));
+    TUidStore a;
+    ASSERT_TRUE(a.Load(dir));
+    EXPECT_TRUE(a.Known(pop, "uid-9"));
+    EXPECT_TRUE(a.Known(pop, "00000001 4f2a%x"));
+    EXPECT_FALSE(a.Known(pop, "1"));
 }
 
 TEST(UidStore, NewUidValidityForgetsAndListingPrunes) {
