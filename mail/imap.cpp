@@ -504,6 +504,7 @@ void TmsIMAP::GetRemoteInfo() {
         std::sort(AllUids.begin(), AllUids.end());
         AllUids.erase(std::unique(AllUids.begin(), AllUids.end()), AllUids.end());
     }
+    if (OnUidsListed) OnUidsListed();
     std::vector<uint32_t> wanted;
     for (uint32_t uid : AllUids)
         if (!(IsFiled && IsFiled(uid))) wanted.push_back(uid);

@@ -70,6 +70,8 @@ class TmsIMAP : public TmsMailBase {
     std::function<void(uint32_t uidValidity)> OnMailboxSelected;
     // True for a message already filed: it is left out of the listing.
     std::function<bool(uint32_t uid)> IsFiled;
+    // Every UID in the mailbox, once the listing has read them (AllUids).
+    std::function<void()> OnUidsListed;
 
     // Num is the index into RemoteInfo.
     std::function<void(int num)> OnRetrieving, OnRetrieved, OnDeleting, OnNextInfoUpdated;

@@ -161,6 +161,13 @@ void FileOnce(TmsIMAP& imap, TUidStore& store, const std::string& account, TFile
     imap.IsFiled = [&store, account](uint32_t uid) {
         return store.Known(account, std::to_string(uid));
     };
+    imap.OnUidsListed = [&imap, &store, account] {
+        std::set<std::string> present;
+        for (uint32_t uid : imap.AllUids)
+            present.insert(std::to_string(uid));
+        store.KeepOnly(account, present);
+        SaveOrFail(store); // also folds in the lines appended since
+    };
     imap.OnUserMessageSave = [&imap, &store, account, file](int num, const std::string& contents) {
         file(num, contents);
         AddOrFail(store, account, std::to_string(imap.RemoteInfo.at(size_t(num)).Uid));
@@ -178,6 +185,10 @@ void FileOnce(TmsRemotePOP& pop, TUidStore& store, const std::string& account, T
         for (size_t i = 0; i < pop.RemoteInfo.size() && i < uidl->size(); ++i)
             if (!(*uidl)[i].empty() && store.Known(account, (*uidl)[i]))
                 pop.RemoteInfo[i].Retrieve = false;
+        if (!uidl->empty()) {
+            store.KeepOnly(account, std::set<std::string>(uidl->begin(), uidl->end()));
+            SaveOrFail(store); // also folds in the lines appended since
+        }
     };
     pop.OnUserMessageSave = [&store, account, file, uidl](int num, const std::string& contents) {
         file(num, contents);

@@ -77,14 +77,16 @@ using TFileMessage = std::function<void(int num, const std::string& contents)>;
 // Files each message of an IMAP account once: the listing leaves out what is
 // filed, a new UIDVALIDITY forgets the old UIDs, and every message handed to
 // file is remembered, the store saved, before the next one comes (a store
-// that cannot be saved ends the transfer before anything is deleted). Sets
-// the client's IsFiled, OnMailboxSelected and OnUserMessageSave.
+// that cannot be saved ends the transfer before anything is deleted); the
+// ids of messages gone from the server are dropped at each listing. Sets
+// the client's IsFiled, OnMailboxSelected, OnUidsListed and
+// OnUserMessageSave.
 void FileOnce(TmsIMAP& imap, TUidStore& store, const std::string& account, TFileMessage file);
 // The same for POP3 without deleting: at the start of each transfer, in its
 // own session (OnTransferringData), the UIDLs are read and the messages
-// already filed are not retrieved; every filed one is remembered. A server
-// without UIDL keeps the original behaviour. Sets OnTransferringData and
-// OnUserMessageSave.
+// already filed are not retrieved, the ids of messages gone from the server
+// dropped; every filed one is remembered. A server without UIDL keeps the
+// original behaviour. Sets OnTransferringData and OnUserMessageSave.
 void FileOnce(TmsRemotePOP& pop, TUidStore& store, const std::string& account, TFileMessage file);
 
 } // namespace quorel::mail

@@ -190,6 +190,13 @@ TEST_F(ImapServers, ListRetrieveAndDeleteFileEachMessageOnce) {
         EXPECT_EQ(c.Flagged.size(), 1u);
         EXPECT_TRUE(c.NotExpunged.empty());
         EXPECT_EQ(OnServer(), 2);
+        // The next listing drops the deleted message's id from the store.
+        EXPECT_EQ(filer.store.Count(filer.account), 3u);
+        c.GetRemoteInfo();
+        EXPECT_EQ(filer.store.Count(filer.account), 2u);
+        TUidStore onDisk;
+        ASSERT_TRUE(onDisk.Load(root));
+        EXPECT_EQ(onDisk.Count(filer.account), 2u);
 
         // The protocol log holds the dialogue but no password and no text.
         std::string log = LogText(c);
