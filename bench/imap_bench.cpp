@@ -3,8 +3,10 @@
 // through the dialog's own filing (decode, attachments, re-encode, index
 // record) and remember its UID, then log out. Built and run by bench/imap.sh.
 //
-//   imap_bench HOST:PORT USER PASSWORD CERT SECURITY MAILBOX [one-session]
-// one-session keeps the listing's session open for the transfer.
+//   imap_bench HOST:PORT USER PASSWORD CERT SECURITY MAILBOX [one-session] [raw]
+// one-session keeps the listing's session open for the transfer; raw writes
+// each message as it came into a file of its own (as curl does) instead of
+// filing it.
 #include "mail/connection.h"
 #include "mail/imap.h"
 #include "mail/uidstore.h"
@@ -18,8 +20,9 @@ namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
     if (argc < 7) {
-        std::fprintf(stderr,
-                     "usage: imap_bench HOST:PORT USER PASSWORD CERT SECURITY MAILBOX [one-session]\n");
+        std::fprintf(
+            stderr, "usage: imap_bench HOST:PORT USER PASSWORD CERT SECURITY MAILBOX [one-session] "
+                    "[raw]\n");
         return 2;
     }
     fs::path box = argv[6];
@@ -45,13 +48,25 @@ int main(int argc, char** argv) {
     c.TrustedCertificate = argv[4];
     c.Security = ParseMailSecurity(argv[5]);
     const std::string account = TUidStore::AccountKey("IMAP", c.Server, 0, c.UserName);
+    bool oneSession = false, raw = false;
+    for (int i = 7; i < argc; ++i) {
+        oneSession = oneSession || std::string(argv[i]) == "one-session";
+        raw = raw || std::string(argv[i]) == "raw";
+    }
     int filed = 0;
     FileOnce(c, uids, account, [&](int num, const std::string& contents) {
-        logic.RemotePOPUserMessageSave(num, contents);
+        if (raw) {
+            std::FILE* f = std::fopen((box / (std::to_string(num) + ".eml")).c_str(), "wb");
+            if (!f || std::fwrite(contents.data(), 1, contents.size(), f) != contents.size())
+                throw EMailNetError("cannot write");
+            std::fclose(f);
+        } else {
+            logic.RemotePOPUserMessageSave(num, contents);
+        }
         ++filed;
     });
     try {
-        c.KeepConnected = argc > 7 && std::string(argv[7]) == "one-session";
+        c.KeepConnected = oneSession;
         c.GetRemoteInfo();
         for (auto& item : c.RemoteInfo)
             item.Retrieve = true;
