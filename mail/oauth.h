@@ -30,7 +30,7 @@ class EOAuthError : public EMailNetError {
 std::vector<std::string> SplitCommandLine(std::string_view command);
 
 struct TTokenCommandOptions {
-    int TimeOutSeconds = 30;      // the command is killed after this
+    int TimeOutSeconds = 60;      // the command is killed after this
     size_t MaxOutput = 64 * 1024; // bytes of standard output accepted
     // Called about every 50 ms while the command runs (the window's event
     // processing); returning true abandons the command (Stop).
@@ -86,7 +86,7 @@ struct TOAuthSignIn {
     std::string Mechanism;
     // `OAuth2 Token Command`; empty: the client's Password is the token.
     std::string TokenCommand;
-    int TokenTimeOut = 30;
+    int TokenTimeOut = 60; // seconds; a helper may wait for a browser sign-in
 
     bool On() const { return !Mechanism.empty(); }
     // The mechanism to use, given the server's offered SASL mechanisms
