@@ -32,7 +32,7 @@ TmsCustomPOP::TmsCustomPOP() {
 
 void TmsCustomPOP::CheckOpenProperties() {
     if (UserName.empty()) PropertyFailure(57103);
-    if (Password.empty()) PropertyFailure(57104);
+    if (Password.empty() && !(OAuth.On() && !OAuth.TokenCommand.empty())) PropertyFailure(57104);
 }
 
 void TmsCustomPOP::Command(const std::string& line, std::string_view logAs) {
@@ -41,6 +41,8 @@ void TmsCustomPOP::Command(const std::string& line, std::string_view logAs) {
 }
 
 void TmsCustomPOP::Login() {
+    // OAuth 2.0: the token first, so that nothing is sent without one.
+    const std::string token = OAuth.On() ? ObtainOAuthToken(*this, OAuth, Password) : std::string();
     TcpConnect();
     if (!IsPositive(ReceiveLine())) ServerFailure();
     if (Security == TMailSecurity::StartTls) {
@@ -48,8 +50,12 @@ void TmsCustomPOP::Login() {
         if (!IsPositive(ReceiveLine())) RefusedTls();
         StartTls();
     }
-    Command("USER " + UserName);
-    Command("PASS " + Password, "PASS ****");
+    if (OAuth.On()) {
+        AuthenticateOAuth(token);
+    } else {
+        Command("USER " + UserName);
+        Command("PASS " + Password, "PASS ****");
+    }
     Stat();
 }
 

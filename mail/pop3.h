@@ -16,6 +16,9 @@ class TmsCustomPOP : public TmsMailBase {
 
     std::string UserName; // required (57103)
     std::string Password; // required (57104); logged as "PASS ****"
+    // OAuth 2.0 sign-in (AUTH XOAUTH2 / OAUTHBEARER) instead of USER/PASS:
+    // the token from OAuth.TokenCommand, else Password is the token.
+    TOAuthSignIn OAuth;
     // From STAT at the end of the log-in.
     long MessageCount = 0;
     long TotalSize = 0;
@@ -26,11 +29,16 @@ class TmsCustomPOP : public TmsMailBase {
     // The status of a reply: '+' success, '-' failure, anything else neither.
     static bool IsPositive(std::string_view line) { return !line.empty() && line[0] == '+'; }
 
+    // UIDL (RFC 1939): the unique id of every message, index = number - 1
+    // ("" for a number the server left out). Over the open connection.
+    std::vector<std::string> Uidl(); // mail/oauth_clients.cpp
+
   protected:
     void CheckOpenProperties() override;
     void Login() override;
     void Logout() override;
     void Stat();
+    void AuthenticateOAuth(const std::string& token); // mail/oauth_clients.cpp
     // Sends a command and requires a "+" reply.
     void Command(const std::string& line, std::string_view logAs = {});
 };

@@ -112,6 +112,9 @@ void TmsSMTP::Authenticate() {
 }
 
 void TmsSMTP::Login() {
+    // OAuth 2.0: the token first, so that nothing is sent without one.
+    const bool oauth = OAuth.On() && !UserName.empty();
+    const std::string token = oauth ? ObtainOAuthToken(*this, OAuth, Password) : std::string();
     TcpConnect();
     Expect2xx(ReadReply());
     bool extended = Security != TMailSecurity::None || !UserName.empty();
@@ -131,7 +134,11 @@ void TmsSMTP::Login() {
         StartTls();
         Ehlo();
     }
-    if (!UserName.empty()) Authenticate();
+    if (oauth) {
+        AuthenticateOAuth(token);
+    } else if (!UserName.empty()) {
+        Authenticate();
+    }
 }
 
 void TmsSMTP::Logout() {

@@ -7,6 +7,7 @@
 // With TLS or AUTH on, EHLO is used; STARTTLS follows the first EHLO, and
 // AUTH PLAIN or LOGIN the (second) EHLO. Secrets never reach the protocol log.
 #include "mail/message.h"
+#include "mail/oauth.h"
 #include "mail/socket.h"
 
 #include <string>
@@ -43,6 +44,9 @@ class TmsSMTP : public TmsMailBase {
     // "" chooses from the server's offer (PLAIN before LOGIN); "PLAIN" or
     // "LOGIN" forces one.
     std::string AuthMechanism;
+    // OAuth 2.0 sign-in instead of the password (when UserName is set): the
+    // token from OAuth.TokenCommand, else Password is the token.
+    TOAuthSignIn OAuth;
 
     std::function<void()> OnPrepare, OnSending, OnMailSent;
     std::function<void(const std::string& address, const std::string& reply, bool& proceed)>
@@ -66,6 +70,7 @@ class TmsSMTP : public TmsMailBase {
   private:
     void Ehlo();
     void Authenticate();
+    void AuthenticateOAuth(const std::string& token); // mail/oauth_clients.cpp
     bool Offers(std::string_view keyword) const;
     void Expect2xx(int code);
     std::vector<std::string> extensions_;

@@ -356,6 +356,9 @@ void TagSocket::Close() {
 }
 
 void TagSocket::RequireConnection() {
+    // Stop pressed between two waits (the pump after a send) closed the
+    // socket: the operation fails as canceled, not as never connected.
+    CheckCancel();
     if (fd_ < 0) PropertyFailure(57008);
 }
 
@@ -776,6 +779,22 @@ void TagSocket::ReceiveData(std::string& out, long expected) {
             }
             if (end) return;
         }
+        FillBuffer();
+    }
+}
+
+void TagSocket::ReceiveBytes(std::string& out, size_t n) {
+    RequireConnection();
+    size_t got = 0;
+    for (;;) {
+        CompactBuffer();
+        size_t take = std::min(n - got, rbuf_.size() - rpos_);
+        out.append(rbuf_, rpos_, take);
+        rpos_ += take;
+        got += take;
+        if (OnProgress && n > 0 && take > 0)
+            OnProgress(int((got * 100 + n / 2) / n), uint32_t(got));
+        if (got == n) return;
         FillBuffer();
     }
 }

@@ -168,6 +168,9 @@ class TagSocket {
     // Receives data until it ends with CR LF "." CR LF (the terminating line
     // is kept). expected < 0 when the size is unknown.
     void ReceiveData(std::string& out, long expected);
+    // Receives exactly n more bytes (an IMAP literal) onto out, raising
+    // OnProgress with the share of n received.
+    void ReceiveBytes(std::string& out, size_t n);
 
     void AddLog(std::string_view line);
     void RequireConnection();

@@ -177,7 +177,9 @@ bool ReadWholeFile(const fs::path& path, std::string& out) {
 bool AtomicWriteFile(const fs::path& path, std::string_view data, std::string* error,
                      unsigned mode) {
     fs::path folder = path.parent_path();
-    std::random_device rd;
+    // Seeded once per thread: opening the entropy source for every file cost
+    // more than writing a small file (O_EXCL below keeps the names apart).
+    static thread_local std::mt19937 rd{std::random_device{}()};
     fs::path tmp;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {

@@ -1,0 +1,269 @@
+#!/usr/bin/env bash
+# Starts or stops the private IMAP test servers on 127.0.0.1:
+#   Dovecot: IMAP with STARTTLS and IMAP over TLS, POP3 with STLS (UIDL),
+#            password sign-in (any user, password "secret") and OAuth 2.0
+#            (XOAUTH2, OAUTHBEARER) checked by an oauth2 passdb against
+#   a token introspection endpoint: a few lines of python3 http.server that
+#            accept the token "tok-USER" for USER and refuse every other;
+#   Exim:    SMTP with STARTTLS accepting AUTH XOAUTH2 and OAUTHBEARER with
+#            the same tokens, delivering to Dovecot over LMTP.
+# Every user has a maildir of its own, made on first use, so each test
+# works on a fresh mailbox. Everything lives in DIR; ports and paths are
+# written to DIR/servers.env.
+#
+#   servers.sh start DIR      servers.sh stop DIR
+set -euo pipefail
+cmd=${1:?start or stop}
+dir=${2:?folder}
+
+stop_servers() {
+  if [ -f "$dir/dovecot.conf" ]; then
+    dovecot -c "$dir/dovecot.conf" stop >/dev/null 2>&1 || true
+  fi
+  if [ -f "$dir/exim.pid" ]; then
+    kill "$(cat "$dir/exim.pid")" >/dev/null 2>&1 || true
+    rm -f "$dir/exim.pid"
+  fi
+  if [ -f "$dir/introspect.pid" ]; then
+    kill "$(cat "$dir/introspect.pid")" >/dev/null 2>&1 || true
+    rm -f "$dir/introspect.pid"
+  fi
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
+    [ -e "$dir/dovecot-run/master.pid" ] || break
+    sleep 0.2
+  done
+}
+
+if [ "$cmd" = stop ]; then
+  stop_servers
+  exit 0
+fi
+
+command -v dovecot >/dev/null || { echo "dovecot is not installed (scripts/setup.sh)"; exit 1; }
+[ -x /usr/lib/dovecot/imap ] || { echo "dovecot-imapd is not installed (scripts/setup.sh)"; exit 1; }
+command -v exim >/dev/null || { echo "exim is not installed (scripts/setup.sh)"; exit 1; }
+command -v python3 >/dev/null || { echo "python3 is not installed"; exit 1; }
+
+stop_servers
+rm -rf "$dir"
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+chmod 755 "$dir"
+
+port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+ports=()
+p=$((30000 + (RANDOM % 2000) * 10))
+while [ ${#ports[@]} -lt 7 ]; do
+  p=$((p + 1))
+  if port_free "$p"; then ports+=("$p"); fi
+done
+IMAP_PORT=${ports[0]}
+IMAPS_PORT=${ports[1]}
+POP3_PORT=${ports[2]}
+INTROSPECT_PORT=${ports[3]}
+SPARE_PORT=${ports[4]}
+SMTP_PORT=${ports[5]}
+LMTP_PORT=${ports[6]}
+
+openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=localhost" \
+  -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" \
+  -keyout "$dir/key.pem" -out "$dir/cert.pem" >/dev/null 2>&1
+chmod 644 "$dir/cert.pem" "$dir/key.pem"
+
+if [ "$(id -u)" -eq 0 ]; then
+  MAIL_UID=65534; MAIL_GID=65534
+else
+  MAIL_UID=$(id -u); MAIL_GID=$(id -g)
+fi
+mkdir -p "$dir/maildirs" "$dir/dovecot-run" "$dir/dovecot-state" "$dir/exim-spool" "$dir/exim-log"
+chown "$MAIL_UID:$MAIL_GID" "$dir/maildirs"
+
+cat > "$dir/introspect.py" <<'EOF'
+# Token introspection for the test accounts: "tok-USER" and "tok-USER.ANY"
+# are active tokens of USER; anything else is not active.
+import json, sys, urllib.parse
+from http.server import BaseHTTPRequestHandler, HTTPServer
+
+class Handler(BaseHTTPRequestHandler):
+    def do_POST(self):
+        body = self.rfile.read(int(self.headers.get("Content-Length", "0"))).decode()
+        token = urllib.parse.parse_qs(body).get("token", [""])[0]
+        if token.startswith("tok-"):
+            reply = {"active": "true", "username": token[4:].split(".")[0]}
+        else:
+            reply = {"active": "false"}
+        data = json.dumps(reply).encode()
+        self.send_response(200)
+        self.send_header("Content-Type", "application/json")
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
+
+    def log_message(self, *args):
+        pass
+
+HTTPServer(("127.0.0.1", int(sys.argv[1])), Handler).serve_forever()
+EOF
+python3 "$dir/introspect.py" "$INTROSPECT_PORT" </dev/null >>"$dir/introspect.out" 2>&1 &
+echo $! > "$dir/introspect.pid"
+
+cat > "$dir/dovecot-oauth2.conf.ext" <<EOF
+introspection_mode = post
+introspection_url = http://127.0.0.1:$INTROSPECT_PORT/introspect
+force_introspection = yes
+username_attribute = username
+active_attribute = active
+active_value = true
+EOF
+
+cat > "$dir/dovecot.conf" <<EOF
+base_dir = $dir/dovecot-run
+state_dir = $dir/dovecot-state
+log_path = $dir/dovecot.log
+protocols = imap pop3 lmtp
+lmtp_save_to_detail_mailbox = no
+listen = 127.0.0.1
+ssl = yes
+ssl_cert = <$dir/cert.pem
+ssl_key = <$dir/key.pem
+disable_plaintext_auth = no
+auth_mechanisms = plain login xoauth2 oauthbearer
+auth_failure_delay = 0
+first_valid_uid = 1
+mail_location = maildir:$dir/maildirs/%n
+pop3_uidl_format = %08Xu%08Xv
+passdb {
+  driver = static
+  args = password=secret
+  mechanisms = plain login
+}
+passdb {
+  driver = oauth2
+  mechanisms = xoauth2 oauthbearer
+  args = $dir/dovecot-oauth2.conf.ext
+}
+userdb {
+  driver = static
+  args = uid=$MAIL_UID gid=$MAIL_GID home=$dir/maildirs/%n allow_all_users=yes
+}
+service imap-login {
+  inet_listener imap {
+    address = 127.0.0.1
+    port = $IMAP_PORT
+  }
+  inet_listener imaps {
+    address = 127.0.0.1
+    port = $IMAPS_PORT
+    ssl = yes
+  }
+}
+service pop3-login {
+  inet_listener pop3 {
+    address = 127.0.0.1
+    port = $POP3_PORT
+  }
+  inet_listener pop3s {
+    port = 0
+  }
+}
+service lmtp {
+  inet_listener lmtp {
+    address = 127.0.0.1
+    port = $LMTP_PORT
+  }
+}
+service anvil {
+  unix_listener anvil-auth-penalty {
+    mode = 0
+  }
+}
+EOF
+
+# XOAUTH2 and OAUTHBEARER through Exim's plaintext driver: the decoded
+# initial response is $auth1; the token must be "tok-" + the user it names.
+cat > "$dir/exim.conf" <<EOF
+primary_hostname = quorel.test
+spool_directory = $dir/exim-spool
+log_file_path = $dir/exim-log/%slog
+keep_environment =
+pid_file_path = $dir/exim.pid
+local_interfaces = 127.0.0.1
+daemon_smtp_ports = $SMTP_PORT
+tls_advertise_hosts = *
+tls_certificate = $dir/cert.pem
+tls_privatekey = $dir/key.pem
+auth_advertise_hosts = *
+host_lookup =
+rfc1413_hosts =
+acl_smtp_rcpt = acl_check_rcpt
+exim_user = Debian-exim
+exim_group = Debian-exim
+
+begin acl
+acl_check_rcpt:
+  require authenticated = *
+  accept
+
+begin routers
+to_dovecot:
+  driver = accept
+  domains = quorel.test
+  transport = dovecot_lmtp
+
+begin transports
+dovecot_lmtp:
+  driver = smtp
+  protocol = lmtp
+  hosts = 127.0.0.1
+  port = $LMTP_PORT
+  hosts_override
+  allow_localhost
+
+begin authenticators
+xoauth2:
+  driver = plaintext
+  public_name = XOAUTH2
+  server_prompts = :
+  server_condition = \${if match{\$auth1}{\N^user=([^\x01]+)\x01auth=Bearer tok-\1\x01\x01\$\N}}
+  server_set_id = \$auth1
+oauthbearer:
+  driver = plaintext
+  public_name = OAUTHBEARER
+  server_prompts = :
+  server_condition = \${if match{\$auth1}{\N^n,a=([^,]+),\x01.*auth=Bearer tok-\1\x01\x01\$\N}}
+  server_set_id = \$auth1
+EOF
+if [ "$(id -u)" -eq 0 ]; then
+  chown -R Debian-exim:Debian-exim "$dir/exim-spool" "$dir/exim-log"
+fi
+chmod 644 "$dir/exim.conf"
+
+cat > "$dir/servers.env" <<EOF
+IMAP_PORT=$IMAP_PORT
+IMAPS_PORT=$IMAPS_PORT
+POP3_PORT=$POP3_PORT
+INTROSPECT_PORT=$INTROSPECT_PORT
+SPARE_PORT=$SPARE_PORT
+SMTP_PORT=$SMTP_PORT
+MAIL_PASSWORD=secret
+CERT=$dir/cert.pem
+DOVECOT_CONF=$dir/dovecot.conf
+MAILDIRS=$dir/maildirs
+EOF
+
+dovecot -c "$dir/dovecot.conf" </dev/null >>"$dir/daemons.out" 2>&1
+exim -C "$dir/exim.conf" -bd -q5m </dev/null >>"$dir/daemons.out" 2>&1
+
+for port in $IMAP_PORT $IMAPS_PORT $POP3_PORT $INTROSPECT_PORT $SMTP_PORT $LMTP_PORT; do
+  ok=0
+  for _ in $(seq 1 50); do
+    if ! port_free "$port"; then ok=1; break; fi
+    sleep 0.1
+  done
+  if [ $ok -ne 1 ]; then
+    echo "port $port did not open"
+    cat "$dir/dovecot.log" "$dir/introspect.out" "$dir"/exim-log/* 2>/dev/null || true
+    exit 1
+  fi
+done
+echo "imap servers up: imap $IMAP_PORT imaps $IMAPS_PORT pop3 $POP3_PORT smtp $SMTP_PORT introspection $INTROSPECT_PORT"
