@@ -26,6 +26,7 @@
 #include "ui/common/msgbox.h"
 #include "ui/game/gamewindow.h"
 #include "ui/help/helpwindow.h"
+#include "ui/mailbox/reviewmail.h"
 
 namespace quorel::ui {
 
@@ -122,6 +123,7 @@ TMainForm::TMainForm(TShellSession& session, QWidget* parent)
     statusBar()->setObjectName(QStringLiteral("StatusLine"));
     BuildMenus();
     ApplyLanguage(this);
+    mailViewer_->setIconText(Msg(QStringLiteral("@MailboxButton")));
     ApplyLook();
     resize(1100, 760);
     if (session_.Settings().BeginMaximized) setWindowState(windowState() | Qt::WindowMaximized);
@@ -180,9 +182,13 @@ void TMainForm::BuildMenus() {
     connect(fileExit_, &QAction::triggered, this, &QWidget::close);
     file->addAction(fileExit_);
 
+    QMenu* mail = menuBar()->addMenu(QStringLiteral("&Mail"));
+    mail->setObjectName(QStringLiteral("MailMenu"));
+    mailViewer_ =
+        Action("MailShowViewerItem", "Show Mail &Viewer...", QKeySequence(Qt::CTRL | Qt::Key_W));
+    connect(mailViewer_, &QAction::triggered, this, &TMainForm::MailViewerClick);
+    mail->addAction(mailViewer_);
     if (hooks.addressBook) {
-        QMenu* mail = menuBar()->addMenu(QStringLiteral("&Mail"));
-        mail->setObjectName(QStringLiteral("MailMenu"));
         QAction* a =
             Action("MailAddressBookItem", "&Address Book...", QKeySequence(Qt::CTRL | Qt::Key_B));
         connect(a, &QAction::triggered, this, [this] { DialogHooks().addressBook(this); });
@@ -272,6 +278,7 @@ void TMainForm::BuildMenus() {
     toolBar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     if (fileOpen_) toolBar_->addAction(fileOpen_);
     toolBar_->addAction(fileNew_);
+    toolBar_->addAction(mailViewer_);
     toolBar_->addSeparator();
     toolBar_->addAction(fileExit_);
 }
@@ -452,9 +459,16 @@ void TMainForm::closeEvent(QCloseEvent* e) {
     }
     std::erase_if(files, [](const std::string& f) { return f.empty(); });
     session_.WriteOpenGames(files);
+    // The viewer keeps its splitter positions for the settings written now.
+    if (TReviewMailDialog* viewer = TReviewMailDialog::Instance()) viewer->close();
     WriteShutdown();
     THelpWindow::CloseIfOpen();
     e->accept();
+}
+
+void TMainForm::MailViewerClick() {
+    if (!session_.MailStore().IsOpen()) return;
+    TReviewMailDialog::ShowViewer(session_.MailStore(), &session_.Settings(), this);
 }
 
 void TMainForm::WriteShutdown() {

@@ -47,6 +47,8 @@ class TMainForm : public QMainWindow {
     void FileConfigClick();
     void WindowCloseAllClick();
     void HelpIndexClick();
+    // Mail / Show Mail Viewer: brings the open viewer to the front or opens one.
+    void MailViewerClick();
     void OpenDocument(const QString& fileName);
 
     QString Msg(const QString& key) const;
@@ -64,6 +66,7 @@ class TMainForm : public QMainWindow {
     QMdiArea* mdi_;
     QToolBar* toolBar_ = nullptr;
     QAction *fileNew_ = nullptr, *fileOpen_ = nullptr, *fileExit_ = nullptr;
+    QAction* mailViewer_ = nullptr;
     bool activated_ = false;
     bool shutDown_ = false;
 };
