@@ -363,8 +363,25 @@ void TReviewMailDialog::BuildWindow() {
     memo_->setFont(font);
     memo_->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     resize(900, 620);
-    vsplit_->setSizes({vx, std::max(200, width() - vx)});
-    hsplit_->setSizes({hy, std::max(150, height() - hy - 80)});
+    barX_ = vx;
+    barY_ = hy;
+}
+
+void TReviewMailDialog::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (barX_ <= 0) return;
+    // The splitters take their kept positions once the window has its size.
+    layout()->activate();
+    const auto place = [](QSplitter* s, int first) {
+        const QList<int> sizes = s->sizes();
+        int total = 0;
+        for (int v : sizes)
+            total += v;
+        if (total > first) s->setSizes({first, total - first});
+    };
+    place(vsplit_, barX_);
+    place(hsplit_, barY_);
+    barX_ = barY_ = 0;
 }
 
 std::array<std::string, 4> TReviewMailDialog::FolderNames() const {

@@ -152,6 +152,7 @@ class TReviewMailDialog : public QDialog {
   protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
   private:
     void BuildWindow();
@@ -173,6 +174,7 @@ class TReviewMailDialog : public QDialog {
     mail::TmsMessage message_;
     mail::TListSort sort_;
     bool inRebuild_ = false;
+    int barX_ = 0, barY_ = 0; // splitter positions to apply when first shown
 
     QMenuBar* menu_ = nullptr;
     QToolBar* buttons_ = nullptr;
