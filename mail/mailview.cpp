@@ -19,19 +19,6 @@ size_t SubjectOffset(const std::string& line) {
     return tab == std::string::npos ? line.size() : tab + 1;
 }
 
-// Compares two texts without regard to ASCII letter case, then bytewise.
-int CompareNoCase(std::string_view a, std::string_view b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-    return 0;
-}
-
 // The minute a list line shows for a date (the list has no seconds).
 long long Minute(double date) {
     return std::llround(std::floor(date * 1440.0 + 1e-6));
@@ -71,26 +58,36 @@ std::vector<TListEntry> BuildMessageList(const std::vector<std::pair<long, TMail
 }
 
 void SortMessageList(std::vector<TListEntry>& list, const TListSort& sort) {
-    auto less = [&](const TListEntry& a, const TListEntry& b) {
-        int c = 0;
-        switch (sort.Key) {
-        case TSortKey::Line:
-        case TSortKey::Sender:
-            c = CompareNoCase(a.Line, b.Line);
-            break;
-        case TSortKey::Subject:
-            c = CompareNoCase(std::string_view(a.Line).substr(SubjectOffset(a.Line)),
-                              std::string_view(b.Line).substr(SubjectOffset(b.Line)));
-            break;
-        case TSortKey::Date: {
-            const long long x = Minute(a.Rec.Date), y = Minute(b.Rec.Date);
-            c = x < y ? -1 : (x > y ? 1 : 0);
-            break;
+    // Keys made once (lower-cased text, or the minute shown), then the
+    // entries put in the order of their keys; equal keys keep index order.
+    const size_t n = list.size();
+    std::vector<size_t> order(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = i;
+    if (sort.Key == TSortKey::Date) {
+        std::vector<long long> keys(n);
+        for (size_t i = 0; i < n; ++i)
+            keys[i] = Minute(list[i].Rec.Date);
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            return sort.Ascending ? keys[a] < keys[b] : keys[a] > keys[b];
+        });
+    } else {
+        std::vector<std::string> keys(n);
+        for (size_t i = 0; i < n; ++i) {
+            const std::string& line = list[i].Line;
+            keys[i] = AsciiLower(sort.Key == TSortKey::Subject
+                                     ? std::string_view(line).substr(SubjectOffset(line))
+                                     : std::string_view(line));
         }
-        }
-        return sort.Ascending ? c < 0 : c > 0;
-    };
-    std::stable_sort(list.begin(), list.end(), less);
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            return sort.Ascending ? keys[a] < keys[b] : keys[b] < keys[a];
+        });
+    }
+    std::vector<TListEntry> sorted;
+    sorted.reserve(n);
+    for (size_t i : order)
+        sorted.push_back(std::move(list[i]));
+    list = std::move(sorted);
 }
 
 bool CanDropOnFolder(int paneIndex, int32_t targetFolder, int32_t currentFolder) {

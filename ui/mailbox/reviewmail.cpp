@@ -400,20 +400,21 @@ int TReviewMailDialog::PaneRowOf(int32_t folder) const {
 void TReviewMailDialog::Start() {
     // The index is rebuilt when files and records disagree or a record has
     // no folder (each check once, in this order).
-    const auto all = store_.AllRecords();
-    bool rebuild = store_.MailFileCount() != long(all.size());
+    records_ = store_.AllRecords();
+    bool rebuild = store_.MailFileCount() != long(records_.size());
     if (!rebuild)
-        rebuild = std::any_of(all.begin(), all.end(), [](const auto& e) {
+        rebuild = std::any_of(records_.begin(), records_.end(), [](const auto& e) {
             return e.second.Folder == 0;
         });
+    currentFolder_ = kFolderNew;
     if (rebuild) {
         Tell(this, QMessageBox::Critical, windowTitle(),
              Msg(QStringLiteral("@DatabaseIndexError")));
-        RebuildIndex();
+        RebuildIndex(); // fills the panes
+    } else {
+        RefreshFolders(false);
+        RefreshList(0);
     }
-    currentFolder_ = kFolderNew;
-    RefreshFolders();
-    RefreshList(0);
     const long count = store_.IndexCount();
     if (count > 2000)
         Tell(this, QMessageBox::Warning, windowTitle(),
@@ -423,9 +424,10 @@ void TReviewMailDialog::Start() {
     MailboxChanged = false;
 }
 
-void TReviewMailDialog::RefreshFolders() {
+void TReviewMailDialog::RefreshFolders(bool reread) {
+    if (reread) records_ = store_.AllRecords();
     const auto names = FolderNames();
-    folders_ = store_.FolderEntries(&names);
+    folders_ = store_.FolderEntries(&names, records_);
     outline_->clear();
     for (const auto& f : folders_)
         outline_->addItem(Q(f.Text()));
@@ -439,7 +441,7 @@ void TReviewMailDialog::RefreshFolders() {
 
 void TReviewMailDialog::RefreshList(int selectRow) {
     const std::string user = AppContext().userName.toStdString();
-    auto entries = BuildMessageList(store_.AllRecords(), currentFolder_, user);
+    auto entries = BuildMessageList(records_, currentFolder_, user);
     SortMessageList(entries, sort_);
     model_->SetEntries(std::move(entries));
     shownRow_ = -1;
@@ -692,15 +694,17 @@ void TReviewMailDialog::RebuildIndex() {
     cb.Text = [this](const std::string& key) { return Msg(Q(key)).toStdString(); };
     const std::vector<std::string> errors = store_.RebuildIndex(cb);
     progress.hide();
-    inRebuild_ = false;
     if (!errors.empty()) {
         QStringList lines;
         for (const auto& e : errors)
             lines << Q(e);
         Tell(this, QMessageBox::Critical, windowTitle(), lines.join(QLatin1Char('\n')));
     }
+    // A message that cannot be loaded even now (a file the program may not
+    // read) leaves the body empty instead of starting another rebuild.
     RefreshFolders();
     RefreshList(0);
+    inRebuild_ = false;
     EnableControls(true);
 }
 

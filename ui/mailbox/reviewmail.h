@@ -156,7 +156,9 @@ class TReviewMailDialog : public QDialog {
 
   private:
     void BuildWindow();
-    void RefreshFolders();
+    // Folder pane from the index (read again unless reread is false).
+    void RefreshFolders(bool reread = true);
+    // Message list of the current folder from the records last read.
     void RefreshList(int selectRow = 0);
     void RefreshMemo();
     bool LoadEntry(int row, mail::TmsMessage& msg);
@@ -167,6 +169,7 @@ class TReviewMailDialog : public QDialog {
 
     mail::TMailStore& store_;
     TSettings* settings_;
+    std::vector<std::pair<long, mail::TMailIndexRecord>> records_; // the index as last read
     std::vector<mail::TFolderEntry> folders_;
     int32_t currentFolder_ = mail::kFolderNew;
     int shownRow_ = -1;
