@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
         viewer->headerSectionClick(2);
         viewer->resize(1000, 640);
         viewer->move(20, 20);
-        viewer->ListBoxClick(2);
+        viewer->SelectRows({2});
         Settle();
         viewer->grab().save(QString::fromLocal8Bit(shot));
         const QString panes = QString::fromLocal8Bit(shot).replace(QStringLiteral(".png"),

@@ -332,13 +332,16 @@ void TReviewMailDialog::BuildWindow() {
     list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 4);
     QHeaderView* head = list_->horizontalHeader();
     head->setSectionResizeMode(QHeaderView::Interactive);
-    head->setStretchLastSection(true);
+    head->setStretchLastSection(false);
     head->setSectionsClickable(true);
     head->setHighlightSections(false);
     head->setDefaultSectionSize(200);
     head->resizeSection(0, 130);
     head->resizeSection(1, 200);
     head->resizeSection(2, 200);
+    // The subject takes the width the other two heads leave free.
+    head->setSectionResizeMode(1, QHeaderView::Stretch);
+    head->setMinimumSectionSize(40);
     connect(head, &QHeaderView::sectionClicked, this, &TReviewMailDialog::headerSectionClick);
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
@@ -382,6 +385,7 @@ void TReviewMailDialog::showEvent(QShowEvent* e) {
     place(vsplit_, barX_);
     place(hsplit_, barY_);
     barX_ = barY_ = 0;
+
 }
 
 std::array<std::string, 4> TReviewMailDialog::FolderNames() const {
@@ -466,6 +470,7 @@ void TReviewMailDialog::SelectRows(const QList<int>& rows) {
     sel->select(selection, QItemSelectionModel::Select);
     if (!rows.isEmpty()) {
         sel->setCurrentIndex(model_->index(rows.front(), 0), QItemSelectionModel::NoUpdate);
+        list_->scrollTo(model_->index(rows.front(), 0));
         ListBoxClick(rows.front());
     }
     list_->viewport()->update();
