@@ -454,3 +454,28 @@ TEST(MailViewerFrame, CtrlWOpensOneViewerAndBringsItToTheFront) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(TReviewMailDialog::Instance(), nullptr);
 }
+
+TEST_F(Viewer, EveryLanguageHasItsTexts) {
+    ASSERT_TRUE(store.Open(box, {"New Mail", "Queued Mail", "Sent Mail", "Trash", "??"}));
+    TReviewMailDialog::EditorHook() = [](QWidget*, const TEditorFill&) {};
+    QStringList seen;
+    for (int language = 0; language < 7; ++language) {
+        SetUiLanguage(language);
+        TReviewMailDialog v(store, &settings);
+        v.show();
+        v.Start();
+        EXPECT_EQ(dlgtest::EmptyVisibleTexts(&v), QStringList{}) << language;
+        QStringList texts{v.windowTitle(), v.FolderPane()->item(3)->text()};
+        for (QAction* a : v.actions())
+            texts << a->text();
+        for (int c = 0; c < 3; ++c)
+            texts << v.Model()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        EXPECT_FALSE(texts.contains(QString())) << language;
+        THeadersDialog headers({}, &v);
+        texts << headers.windowTitle();
+        seen << texts.join(QLatin1Char('|'));
+    }
+    seen.removeDuplicates();
+    EXPECT_EQ(seen.size(), 7);
+    SetUiLanguage(0);
+}
