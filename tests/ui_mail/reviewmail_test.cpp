@@ -165,6 +165,17 @@ TEST_F(Viewer, ShowsCountsListAndBody) {
     EXPECT_EQ(viewer->Body()->toPlainText(), QStringLiteral("Hello"));
     viewer->ListBoxClick(1);
     EXPECT_EQ(viewer->Body()->toPlainText(), QStringLiteral("12. Nf3\nYour move."));
+    QString headers;
+    modals.Then([&headers](QWidget* w) {
+        auto* h = qobject_cast<THeadersDialog*>(w);
+        ASSERT_NE(h, nullptr);
+        headers = h->Text()->toPlainText();
+        h->accept();
+    });
+    viewer->HeadersBtnClick();
+    EXPECT_TRUE(headers.startsWith(
+        QStringLiteral("From: Cid Campos <cid.campos@example.org>\nTo: Ana Ruiz")))
+        << headers.toStdString();
     // The player's own queued message shows its recipient.
     viewer->OutlineMouseUp(1);
     EXPECT_EQ(Column(0), QStringList{"To: Cid Campos"});

@@ -710,6 +710,7 @@ void TReviewMailDialog::RebuildIndex() {
     RefreshFolders();
     RefreshList(0);
     inRebuild_ = false;
+    MailboxChanged = false; // the viewer shows the rebuilt index already
     EnableControls(true);
 }
 

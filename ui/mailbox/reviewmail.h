@@ -45,7 +45,9 @@ class TMailListModel : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
-    Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
+    Qt::DropActions supportedDragActions() const override {
+        return Qt::MoveAction | Qt::CopyAction;
+    }
 
   private:
     std::vector<mail::TListEntry> entries_;
