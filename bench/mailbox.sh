@@ -11,8 +11,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build/ci}
 n=${2:-12500}
 runs=${3:-5}
-prog=$build/bin/ui_mail_bench
-[ -x "$prog" ] || { echo "no $prog (cmake --build $build --target ui_mail_bench)" >&2; exit 1; }
+prog=$build/bin/ui_mailbox_bench
+[ -x "$prog" ] || { echo "no $prog (cmake --build $build --target ui_mailbox_bench)" >&2; exit 1; }
 export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
 export XDG_RUNTIME_DIR=$(mktemp -d)
 chmod 700 "$XDG_RUNTIME_DIR"

@@ -2,7 +2,7 @@
 // bench/mailbox.sh): builds a mailbox of N messages spread over several
 // folders (most of them in New Mail), then measures opening the viewer on
 // it, switching folders, sorting, and rebuilding the index from the files.
-//   ui_mail_bench DIR N [--shot FILE.png]
+//   ui_mailbox_bench DIR N [--shot FILE.png]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -110,7 +110,7 @@ void Settle() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: ui_mail_bench DIR N [--shot FILE.png]\n");
+        std::fprintf(stderr, "usage: ui_mailbox_bench DIR N [--shot FILE.png]\n");
         return 2;
     }
     const fs::path box = fs::path(argv[1]) / "mailbox";
