@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QSplashScreen>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 
 #include "shell/startup.h"
@@ -45,6 +46,10 @@ QPixmap SplashPicture() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit reached while writing (a mail file, the index) is a
+    // failed write the program reports and cleans up after, not a signal
+    // that ends the run halfway.
+    std::signal(SIGXFSZ, SIG_IGN);
     QElapsedTimer clock;
     clock.start();
     QApplication app(argc, argv);

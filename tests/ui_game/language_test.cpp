@@ -18,6 +18,7 @@
 #include "ui/boardsetup/boardsetup.h"
 #include "ui/common/appcontext.h"
 #include "ui/common/langapply.h"
+#include "ui/editor/editor.h"
 #include "ui/frame/mainform.h"
 #include "ui/game/gamewindow.h"
 #include "ui/game/smalldialogs.h"
@@ -126,6 +127,7 @@ TEST(Languages, EveryWindowInEveryLanguageHasNoEmptyText) {
         windows.emplace_back(std::make_unique<TCalendarDialog>(), Probe{"CancelBtn", "Cancel"});
         windows.emplace_back(std::make_unique<THelpWindow>(), Probe{"ContentsBtn", "Contents"});
         windows.emplace_back(std::make_unique<TMainForm>(session), Probe{"FileNewItem", "&New"});
+        windows.emplace_back(std::make_unique<TEditorDialog>(), Probe{"LabelSubject", "Subject:"});
         for (auto& [w, probe] : windows) {
             w->show();
             QStringList empty;

@@ -22,6 +22,8 @@
 #include "ui/common/appcontext.h"
 #include "ui/common/langapply.h"
 #include "ui/frame/mainform.h"
+#include "compose/gameblock.h"
+#include "ui/editor/editor.h"
 #include "ui/mailbox/reviewmail.h"
 
 using namespace quorel;
@@ -112,7 +114,6 @@ class Viewer : public ::testing::Test {
     void TearDown() override {
         viewer.reset();
         store.Close();
-        TReviewMailDialog::EditorHook() = nullptr;
     }
     static std::string Lower(std::string s) {
         for (char& c : s)
@@ -358,34 +359,51 @@ TEST_F(Viewer, FolderCommandsAndTheirRefusals) {
 }
 
 TEST_F(Viewer, ReplyAndChangeFillTheEditor) {
-    std::vector<TEditorFill> fills;
-    TReviewMailDialog::EditorHook() = [&](QWidget*, const TEditorFill& f) { fills.push_back(f); };
     Open();
-    viewer->ListBoxClick(1); // Cid's move
-    viewer->OpenButtonClick();
-    viewer->OutlineMouseUp(1);
-    viewer->OpenButtonClick();
-    viewer->OutlineMouseUp(0);
-    viewer->ListBoxClick(1);
-    viewer->Forward1Click();
-    ASSERT_EQ(fills.size(), 3u);
-
-    const TEditorFill& reply = fills[0];
-    EXPECT_EQ(reply.EditedFile, "");
-    EXPECT_EQ(reply.EditRecipient, "Cid Campos");
-    EXPECT_EQ(reply.EditAddress, "cid.campos@example.org");
-    EXPECT_EQ(reply.Caption, "Message to : Cid Campos <cid.campos@example.org>");
-    EXPECT_EQ(reply.EditSubject, "Game 7: 12. Nf3");
-    EXPECT_EQ(reply.Body, (std::vector<std::string>{">12. Nf3", ">Your move."}));
-
-    const TEditorFill& change = fills[1];
-    EXPECT_EQ(change.EditedFile, (box / "10000004.032").string());
-    EXPECT_EQ(change.EditRecipient, "Cid Campos");
-    EXPECT_EQ(change.EditAddress, "cid.campos@example.org");
-    EXPECT_EQ(change.Body, std::vector<std::string>{"12... Nc6"});
-
-    EXPECT_EQ(fills[2].EditSubject, "Fwd. Game 7: 12. Nf3");
-    EXPECT_EQ(fills[2].Body.front(), "Forwarded message follows, originally:");
+    struct Case {
+        int folderRow, listRow;
+        bool forward;
+        std::string recipient, address, subject, editedFile, caption;
+        std::vector<std::string> body;
+    };
+    const std::string box_ = box.string();
+    const Case cases[] = {
+        // A reply to Cid's move: to the sender, every line quoted.
+        {0, 1, false, "Cid Campos", "cid.campos@example.org", "Game 7: 12. Nf3", "",
+         "Message to : Cid Campos <cid.campos@example.org>", {">12. Nf3", ">Your move."}},
+        // A change of the queued answer: the same recipient and file.
+        {1, 0, false, "Cid Campos", "cid.campos@example.org", "Game 7: 12... Nc6",
+         box_ + "/10000004.032", "Message to : Cid Campos <cid.campos@example.org>",
+         {"12... Nc6"}},
+        // A forward: no recipient, the original's heading above its text.
+        {0, 1, true, "", "", "Fwd. Game 7: 12. Nf3", "", "Message to : ",
+         {"Forwarded message follows, originally:", "",
+          "\tFrom\t: Cid Campos <cid.campos@example.org>",
+          "\tTo\t: Ana Ruiz <ana.ruiz@example.org>", "\tSubject\t: Game 7: 12. Nf3", "", "---",
+          "", "", "12. Nf3", "Your move."}},
+    };
+    for (const Case& c : cases) {
+        viewer->OutlineMouseUp(c.folderRow);
+        viewer->SelectRows({c.listRow});
+        if (c.forward)
+            viewer->Forward1Click();
+        else
+            viewer->OpenButtonClick();
+        TEditorDialog* editor = viewer->LastEditor();
+        ASSERT_NE(editor, nullptr);
+        const compose::TMessageDraft d = editor->Draft();
+        EXPECT_EQ(d.Recipient, c.recipient);
+        EXPECT_EQ(d.Address, c.address);
+        EXPECT_EQ(d.Subject, c.subject);
+        EXPECT_EQ(d.Body, c.body);
+        EXPECT_TRUE(d.CarbonCopy.empty());
+        EXPECT_TRUE(d.Attachments.empty());
+        EXPECT_EQ(editor->EditedFile().toStdString(), c.editedFile);
+        EXPECT_EQ(editor->windowTitle().toStdString(), c.caption);
+        EXPECT_FALSE(editor->BodyModified());
+        editor->close();
+        delete editor;
+    }
 }
 
 TEST_F(Viewer, RebuildsTheIndexWhenFilesAndRecordsDisagree) {
@@ -468,7 +486,6 @@ TEST(MailViewerFrame, CtrlWOpensOneViewerAndBringsItToTheFront) {
 
 TEST_F(Viewer, EveryLanguageHasItsTexts) {
     ASSERT_TRUE(store.Open(box, {"New Mail", "Queued Mail", "Sent Mail", "Trash", "??"}));
-    TReviewMailDialog::EditorHook() = [](QWidget*, const TEditorFill&) {};
     QStringList seen;
     for (int language = 0; language < 7; ++language) {
         SetUiLanguage(language);

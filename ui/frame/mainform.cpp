@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -24,6 +25,7 @@
 #include "ui/common/appcontext.h"
 #include "ui/common/langapply.h"
 #include "ui/common/msgbox.h"
+#include "ui/editor/editor.h"
 #include "ui/game/gamewindow.h"
 #include "ui/help/helpwindow.h"
 #include "ui/mailbox/reviewmail.h"
@@ -184,6 +186,10 @@ void TMainForm::BuildMenus() {
 
     QMenu* mail = menuBar()->addMenu(QStringLiteral("&Mail"));
     mail->setObjectName(QStringLiteral("MailMenu"));
+    QAction* createMessage = Action("MailCreateMessageItem", "&Create Message...",
+                                    QKeySequence(Qt::CTRL | Qt::Key_M));
+    connect(createMessage, &QAction::triggered, this, &TMainForm::MailCreateMessageClick);
+    mail->addAction(createMessage);
     mailViewer_ =
         Action("MailShowViewerItem", "Show Mail &Viewer...", QKeySequence(Qt::CTRL | Qt::Key_W));
     connect(mailViewer_, &QAction::triggered, this, &TMainForm::MailViewerClick);
@@ -194,6 +200,10 @@ void TMainForm::BuildMenus() {
         connect(a, &QAction::triggered, this, [this] { DialogHooks().addressBook(this); });
         mail->addAction(a);
     }
+    QAction* signature = Action("MailEditSignatureItem", "&Edit Signature File",
+                                QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(signature, &QAction::triggered, this, &TMainForm::MailEditSignatureClick);
+    mail->addAction(signature);
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
     window->setObjectName(QStringLiteral("WindowMenu"));
@@ -417,6 +427,35 @@ void TMainForm::OpenDocument(const QString& fileName) {
     if (!editor.isEmpty() && QProcess::startDetached(QString::fromLocal8Bit(editor), {path}))
         return;
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+// ---------------------------------------------------------------------------
+// Mail
+
+void TMainForm::MailCreateMessageClick() {
+    TEditorDialog::Open(this);
+}
+
+void TMainForm::MailEditSignatureClick() {
+    // The signature file in the desktop's text editor; a file named in the
+    // settings but not there yet is created empty so that the editor opens it.
+    const std::string setting = session_.Settings().SignatureFile;
+    if (setting.empty()) {
+        Tell(this, QMessageBox::Information, QStringLiteral("Quorel"),
+             Msg(QStringLiteral("@NoSignatureFile")));
+        return;
+    }
+    QString path = Q(setting);
+    if (QFileInfo(path).isRelative()) path = QDir(AppContext().programFolder).filePath(path);
+    if (!QFileInfo::exists(path)) {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly)) {
+            Tell(this, QMessageBox::Critical, QStringLiteral("Quorel"),
+                 Msg(QStringLiteral("@SignatureNotCreated")) + QStringLiteral(" ") + path);
+            return;
+        }
+    }
+    OpenDocument(path);
 }
 
 // ---------------------------------------------------------------------------

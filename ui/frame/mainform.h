@@ -50,6 +50,9 @@ class TMainForm : public QMainWindow {
     // Mail / Show Mail Viewer: brings the open viewer to the front or opens one.
     void MailViewerClick();
     void OpenDocument(const QString& fileName);
+    // Mail / Create Message (an empty editor) and Edit Signature File.
+    void MailCreateMessageClick();
+    void MailEditSignatureClick();
 
     QString Msg(const QString& key) const;
 

@@ -173,6 +173,8 @@ void TForm2::BuildWidgets() {
     connect(nextButton_, &QToolButton::clicked, this, &TForm2::NextButtonClick);
     connect(fwdButton_, &QToolButton::clicked, this, &TForm2::FwdButtonClick);
 
+    messageButton_ = Button(this, "MessageButton", "Create message");
+    connect(messageButton_, &QPushButton::clicked, this, &TForm2::CreateMessageButtonClick);
     saveButton_ = Button(this, "SaveButton", "Save");
     reloadButton_ = Button(this, "ReloadButton", "Reload");
     cloneButton_ = Button(this, "CloneButton", "Clone");
@@ -196,6 +198,7 @@ void TForm2::BuildWidgets() {
     commands->addWidget(nextButton_);
     commands->addWidget(fwdButton_);
     commands->addSpacing(8);
+    commands->addWidget(messageButton_);
     commands->addWidget(saveButton_);
     commands->addWidget(reloadButton_);
     commands->addWidget(cloneButton_);

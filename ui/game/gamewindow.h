@@ -65,6 +65,9 @@ class TForm2 : public QWidget {
     // Move entry from the board (the board's drop).
     void DiagramMouseUp(int from, int to);
 
+    // Opens a message editor on this game (gamewindow_message.cpp).
+    void CreateMessageButtonClick();
+
     // Saving.
     bool SaveButtonClick(); // true when the game was written
     bool Savefileas();
@@ -153,6 +156,7 @@ class TForm2 : public QWidget {
     QTabWidget* pages_ = nullptr;
     QToolButton *rewButton_ = nullptr, *backButton_ = nullptr, *nextButton_ = nullptr,
                 *fwdButton_ = nullptr;
+    QPushButton* messageButton_ = nullptr;
     QPushButton *saveButton_ = nullptr, *reloadButton_ = nullptr, *cloneButton_ = nullptr,
                 *exitButton_ = nullptr, *toolsButton_ = nullptr;
     QMenu* toolsMenu_ = nullptr;

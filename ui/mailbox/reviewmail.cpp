@@ -30,11 +30,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "compose/gameblock.h"
 #include "platform/text.h"
 #include "shell/settings.h"
 #include "ui/common/appcontext.h"
 #include "ui/common/langapply.h"
 #include "ui/common/msgbox.h"
+#include "ui/editor/editor.h"
 
 namespace quorel::ui {
 
@@ -192,8 +194,6 @@ TReviewMailDialog::TReviewMailDialog(TMailStore& store, TSettings* settings, QWi
     ApplyLanguage(this);
     model_->SetHeads({Msg(QStringLiteral("@Sender")), Msg(QStringLiteral("@Subject")),
                       Msg(QStringLiteral("@Date"))});
-    for (QAction* a : editorActions_)
-        a->setVisible(bool(EditorHook()));
     g_viewer = this;
 }
 
@@ -205,10 +205,6 @@ TReviewMailDialog* TReviewMailDialog::Instance() {
     return g_viewer.data();
 }
 
-std::function<void(QWidget*, const TEditorFill&)>& TReviewMailDialog::EditorHook() {
-    static std::function<void(QWidget*, const TEditorFill&)> hook;
-    return hook;
-}
 
 TReviewMailDialog* TReviewMailDialog::ShowViewer(TMailStore& store, TSettings* settings,
                                                  QWidget* parent) {
@@ -276,7 +272,6 @@ void TReviewMailDialog::BuildWindow() {
     QAction* copy = action("CopyToClipboardButton", "&Copy to clipboard",
                            &TReviewMailDialog::CopyToClipboardButtonClick);
     QAction* exit = action("ExitBtn", "E&xit", &TReviewMailDialog::ExitBtnClick);
-    editorActions_ = {open, forward};
     message->addActions({open, forward});
     message->addSeparator();
     message->addActions({del, delAll, markAll});
@@ -540,21 +535,51 @@ void TReviewMailDialog::OutlineMouseUp(int paneRow) {
 }
 
 void TReviewMailDialog::OpenButtonClick() {
-    if (!EditorHook() || SelectedRows().isEmpty() || shownRow_ < 0) return;
+    if (SelectedRows().isEmpty() || shownRow_ < 0) return;
     TmsMessage msg;
     if (!LoadEntry(shownRow_, msg)) return;
     const bool queued = currentFolder_ == kFolderQueued;
-    const std::string file =
-        (store_.MailboxFolder() / model_->Entries()[size_t(shownRow_)].Rec.FileName).string();
+    const TMailIndexRecord& rec = model_->Entries()[size_t(shownRow_)].Rec;
+    const std::string file = (store_.MailboxFolder() / rec.FileName).string();
     const std::string messageTo = Msg(QStringLiteral("@MessageTo")).toStdString();
-    EditorHook()(this, BuildReplyOrChange(msg, queued, file, messageTo));
+    // A change keeps the player's choice about a copy in Sent Mail.
+    OpenEditor(BuildReplyOrChange(msg, queued, file, messageTo),
+               queued ? std::optional<bool>(rec.SaveCopy == 1) : std::nullopt);
+}
+
+void TReviewMailDialog::OpenEditor(const TEditorFill& fill, std::optional<bool> saveCopy) {
+    TEditorDialog* editor = TEditorDialog::Open(this);
+    lastEditor_ = editor;
+    // The editor's message object holds the stored message (attachments
+    // left out); its fields come from it, then take the reply's, change's
+    // or forward's own recipient, copies, subject and body.
+    editor->msMessage = fill.Message;
+    editor->SetEditedFile(Q(fill.EditedFile));
+    editor->SetData();
+    compose::TMessageDraft d = editor->Draft();
+    d.Recipient = fill.EditRecipient;
+    d.Address = fill.EditAddress;
+    d.Subject = fill.EditSubject;
+    d.Body = fill.Body;
+    d.CarbonCopy = fill.EditCarbonCopy;
+    d.Attachments.clear();
+    d.EditedFile = fill.EditedFile;
+    if (saveCopy) d.SaveCopy = *saveCopy;
+    editor->SetDraft(d);
+    editor->SetBodyModified(false);
+    if (editor->windowTitle() != Q(fill.Caption)) {
+        editor->setWindowTitle(Q(fill.Caption));
+        emit editor->captionChanged(Q(fill.Caption));
+    }
+    editor->raise();
+    editor->activateWindow();
 }
 
 void TReviewMailDialog::Forward1Click() {
-    if (!EditorHook() || SelectedRows().isEmpty() || shownRow_ < 0) return;
+    if (SelectedRows().isEmpty() || shownRow_ < 0) return;
     TmsMessage msg;
     if (!LoadEntry(shownRow_, msg)) return;
-    EditorHook()(this, BuildForward(msg, Msg(QStringLiteral("@MessageTo")).toStdString()));
+    OpenEditor(BuildForward(msg, Msg(QStringLiteral("@MessageTo")).toStdString()), std::nullopt);
 }
 
 void TReviewMailDialog::DeleteButtonClick() {

@@ -8,11 +8,13 @@
 #include <QAbstractTableModel>
 #include <QDialog>
 #include <QListWidget>
-#include <functional>
+#include <QPointer>
+#include <optional>
 #include <vector>
 
 #include "mail/mailview.h"
 #include "mail/store.h"
+#include "ui/editor/editor.h"
 
 class QAction;
 class QPlainTextEdit;
@@ -98,9 +100,6 @@ class TReviewMailDialog : public QDialog {
     // shows it.
     static TReviewMailDialog* ShowViewer(mail::TMailStore& store, TSettings* settings,
                                          QWidget* parent);
-    // Where Reply, Change and Forward hand their contents to the message
-    // editor. Unset: those commands are not offered.
-    static std::function<void(QWidget* parent, const mail::TEditorFill& fill)>& EditorHook();
 
     // The opening checks: rebuild when files and index disagree or a record
     // has no folder, fill the panes, warn about a very large message base.
@@ -142,6 +141,8 @@ class TReviewMailDialog : public QDialog {
     QPlainTextEdit* Body() const { return memo_; }
     const mail::TmsMessage& Message() const { return message_; }
     const mail::TListSort& SortOrder() const { return sort_; }
+    // The message editor last opened by Reply / Change or Forward.
+    TEditorDialog* LastEditor() const { return lastEditor_.data(); }
     QSplitter* VerticalBar() const { return vsplit_; }
     QSplitter* HorizontalBar() const { return hsplit_; }
     // The list rows of the selected messages, ascending.
@@ -164,6 +165,9 @@ class TReviewMailDialog : public QDialog {
     void RefreshList(int selectRow = 0);
     void RefreshMemo();
     bool LoadEntry(int row, mail::TmsMessage& msg);
+    // Opens a message editor filled for a reply, a change or a forward;
+    // saveCopy: the queued message's own choice when it is changed.
+    void OpenEditor(const mail::TEditorFill& fill, std::optional<bool> saveCopy);
     void EnableControls(bool on);
     void KeepSplitters();
     std::array<std::string, 4> FolderNames() const;
@@ -189,7 +193,7 @@ class TReviewMailDialog : public QDialog {
     QTableView* list_ = nullptr;
     TMailListModel* model_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
-    QList<QAction*> editorActions_;
+    QPointer<TEditorDialog> lastEditor_;
 };
 
 } // namespace quorel::ui
