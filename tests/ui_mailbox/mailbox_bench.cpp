@@ -182,6 +182,17 @@ int main(int argc, char** argv) {
         viewer->SelectRows({1, 2, 3});
         Settle();
         viewer->grab().save(panes);
+        // The reply to a message of New Mail in the message editor.
+        viewer->OutlineMouseUp(0);
+        viewer->SelectRows({2});
+        viewer->OpenButtonClick();
+        if (QWidget* editor = viewer->LastEditor()) {
+            editor->resize(760, 560);
+            Settle();
+            editor->grab().save(QString::fromLocal8Bit(shot).replace(QStringLiteral(".png"),
+                                                                      QStringLiteral("-reply.png")));
+            delete editor;
+        }
         delete viewer;
         return 0;
     }
