@@ -3,7 +3,12 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QEventLoop>
 #include <QInputDialog>
+#include <QPointer>
+#include <QTimer>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMimeData>
 #include <QSplitter>
 #include <QPlainTextEdit>
@@ -471,6 +476,7 @@ TEST(MailViewerFrame, CtrlWOpensOneViewerAndBringsItToTheFront) {
     EXPECT_EQ(show->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_W));
     EXPECT_TRUE(frame.findChild<QToolBar*>(QStringLiteral("ToolBar"))->actions().contains(show));
     EXPECT_EQ(show->iconText(), QStringLiteral("Mailbox"));
+    frame.show();
     show->trigger();
     TReviewMailDialog* first = TReviewMailDialog::Instance();
     ASSERT_NE(first, nullptr);
@@ -479,8 +485,25 @@ TEST(MailViewerFrame, CtrlWOpensOneViewerAndBringsItToTheFront) {
     show->trigger();
     EXPECT_EQ(TReviewMailDialog::Instance(), first);
     EXPECT_EQ(frame.findChildren<TReviewMailDialog*>().size(), 1);
-    first->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_NE(first->SubWindow(), nullptr); // a child window of the frame
+    EXPECT_EQ(frame.MdiArea()->activeSubWindow(), first->SubWindow());
+    // Mail filed while another child window is active shows when the viewer
+    // is activated again.
+    frame.OpenGameWindow(QStringLiteral("NONAME.QRL"));
+    TmsMessage m;
+    m.Sender = {"Fay", "fay@example.org"};
+    m.Subject = "news";
+    folder.Session()->MailStore().FileReceivedMessage(m);
+    show->trigger();
+    EXPECT_EQ(frame.MdiArea()->activeSubWindow(), first->SubWindow());
+    EXPECT_EQ(first->FolderPane()->item(0)->text(), QStringLiteral("New Mail [1]"));
+    QPointer<QMdiSubWindow> sub = first->SubWindow();
+    first->ExitBtnClick();
+    EXPECT_FALSE(sub->isVisible());
+    QEventLoop loop; // deleteLater runs in an event loop
+    QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_TRUE(sub.isNull());
     EXPECT_EQ(TReviewMailDialog::Instance(), nullptr);
 }
 

@@ -14,6 +14,8 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QMenu>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
@@ -25,6 +27,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -209,20 +212,60 @@ TReviewMailDialog* TReviewMailDialog::Instance() {
 TReviewMailDialog* TReviewMailDialog::ShowViewer(TMailStore& store, TSettings* settings,
                                                  QWidget* parent) {
     if (TReviewMailDialog* open = Instance()) {
-        open->showNormal();
-        open->raise();
-        open->activateWindow();
+        if (auto* sub = open->SubWindow()) {
+            sub->showNormal();
+            sub->mdiArea()->setActiveSubWindow(sub);
+        } else {
+            open->showNormal();
+            open->raise();
+            open->activateWindow();
+        }
         return open;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto* viewer = new TReviewMailDialog(store, settings, parent);
-    viewer->setAttribute(Qt::WA_DeleteOnClose, true);
+    auto* viewer = new TReviewMailDialog(store, settings);
+    // A child window of the frame, beside the game windows and the message
+    // editors it opens; a window of its own when there is no frame.
+    QMdiArea* mdi = nullptr;
+    for (QWidget* w = parent ? parent->window() : nullptr; w && !mdi;
+         w = w->parentWidget() ? w->parentWidget()->window() : nullptr)
+        mdi = w->findChild<QMdiArea*>();
+    if (mdi) {
+        QMdiSubWindow* sub = mdi->addSubWindow(viewer);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->setWindowIcon(viewer->style()->standardIcon(QStyle::SP_DirHomeIcon));
+        sub->resize(viewer->size());
+        // Coming back to the viewer shows what was queued or filed meanwhile.
+        connect(mdi, &QMdiArea::subWindowActivated, viewer, [viewer](QMdiSubWindow* active) {
+            if (active && active == viewer->SubWindow()) viewer->MailboxChangedRefresh();
+        });
+        sub->show();
+        mdi->setActiveSubWindow(sub);
+    } else {
+        viewer->setParent(parent, Qt::Window);
+        viewer->setAttribute(Qt::WA_DeleteOnClose, true);
+        viewer->show();
+    }
     QApplication::restoreOverrideCursor();
-    viewer->show();
     viewer->Start();
-    viewer->raise();
-    viewer->activateWindow();
+    if (!mdi) {
+        viewer->raise();
+        viewer->activateWindow();
+    }
     return viewer;
+}
+
+QMdiSubWindow* TReviewMailDialog::SubWindow() const {
+    return qobject_cast<QMdiSubWindow*>(parentWidget());
+}
+
+void TReviewMailDialog::reject() {
+    // Escape closes the viewer with its child window; while that window
+    // closes, the dialog's own close ends in here and just hides it.
+    if (SubWindow() && !closing_)
+        ExitBtnClick();
+    else
+        QDialog::reject();
 }
 
 QString TReviewMailDialog::Msg(const QString& key) const {
@@ -839,7 +882,13 @@ void TReviewMailDialog::CopyToClipboardButtonClick() {
 }
 
 void TReviewMailDialog::ExitBtnClick() {
-    close();
+    if (QMdiSubWindow* sub = SubWindow()) {
+        closing_ = true;
+        sub->close();
+        closing_ = false;
+    } else {
+        close();
+    }
 }
 
 void TReviewMailDialog::KeepSplitters() {

@@ -22,6 +22,7 @@ class QSplitter;
 class QTableView;
 class QToolBar;
 class QMenuBar;
+class QMdiSubWindow;
 
 namespace quorel {
 struct TSettings;
@@ -92,6 +93,12 @@ class TReviewMailDialog : public QDialog {
     // word wrap, splitter positions; written back on closing), or nullptr.
     TReviewMailDialog(mail::TMailStore& store, TSettings* settings, QWidget* parent = nullptr);
     ~TReviewMailDialog() override;
+
+    // The frame's child window that holds the viewer (nullptr when the
+    // viewer is a window of its own).
+    QMdiSubWindow* SubWindow() const;
+    // Escape closes the viewer.
+    void reject() override;
 
     // The open viewer, or nullptr.
     static TReviewMailDialog* Instance();
@@ -183,6 +190,7 @@ class TReviewMailDialog : public QDialog {
     mail::TmsMessage message_;
     mail::TListSort sort_;
     bool inRebuild_ = false;
+    bool closing_ = false; // the frame's child window is closing
     int barX_ = 0, barY_ = 0; // splitter positions to apply when first shown
 
     QMenuBar* menu_ = nullptr;
