@@ -192,6 +192,7 @@ void TMainForm::BuildMenus() {
     mail->addAction(createMessage);
     mailViewer_ =
         Action("MailShowViewerItem", "Show Mail &Viewer...", QKeySequence(Qt::CTRL | Qt::Key_W));
+    mailViewer_->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     connect(mailViewer_, &QAction::triggered, this, &TMainForm::MailViewerClick);
     mail->addAction(mailViewer_);
     if (hooks.addressBook) {
