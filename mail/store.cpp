@@ -31,6 +31,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace quorel::mail {
@@ -503,8 +504,14 @@ TSendResult TMailStore::SendQueue(TmsMessage& msg, const SendFn& send) {
 }
 
 std::vector<TFolderEntry> TMailStore::FolderEntries(const std::array<std::string, 4>* names) {
+    return FolderEntries(names, AllRecords());
+}
+
+std::vector<TFolderEntry> TMailStore::FolderEntries(
+    const std::array<std::string, 4>* names,
+    const std::vector<std::pair<long, TMailIndexRecord>>& records) {
     std::unordered_map<int32_t, long> counts;
-    for (auto& [n, r] : AllRecords())
+    for (auto& [n, r] : records)
         ++counts[r.Folder];
     std::vector<TFolderEntry> out;
     std::string bytes;
@@ -602,7 +609,22 @@ bool TMailStore::DeleteMessage(long n) {
 }
 
 long TMailStore::MailFileCount() const {
-    return long(ListFilesMatching(folder_, "*.0??").size());
+    // Counted straight from the directory: the viewer asks at every start,
+    // and a mailbox may hold ten thousand files.
+    DIR* dir = ::opendir(folder_.empty() ? "." : folder_.c_str());
+    if (!dir) return 0;
+    long n = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        if (e->d_type != DT_REG && e->d_type != DT_UNKNOWN) continue;
+        if (!WildcardMatchNoCase("*.0??", e->d_name)) continue;
+        if (e->d_type == DT_UNKNOWN) {
+            struct stat st;
+            if (::stat((folder_ / e->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        }
+        ++n;
+    }
+    ::closedir(dir);
+    return n;
 }
 
 bool TMailStore::NeedsRebuild() {

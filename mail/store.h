@@ -215,6 +215,10 @@ class TMailStore {
     // Every folder record in record order with its count and shown name
     // (folderNames for folders 1-4 when given, else the stored names).
     std::vector<TFolderEntry> FolderEntries(const std::array<std::string, 4>* names = nullptr);
+    // The same, counting over records already read with AllRecords().
+    std::vector<TFolderEntry> FolderEntries(
+        const std::array<std::string, 4>* names,
+        const std::vector<std::pair<long, TMailIndexRecord>>& records);
     // The smallest number from 11 upward that no folder record has.
     int32_t NewFolderNumber();
     // Appends a folder (name cut to 100 characters); returns its number, or

@@ -28,6 +28,7 @@
 #include "ui/editor/editor.h"
 #include "ui/game/gamewindow.h"
 #include "ui/help/helpwindow.h"
+#include "ui/mailbox/reviewmail.h"
 
 namespace quorel::ui {
 
@@ -124,6 +125,7 @@ TMainForm::TMainForm(TShellSession& session, QWidget* parent)
     statusBar()->setObjectName(QStringLiteral("StatusLine"));
     BuildMenus();
     ApplyLanguage(this);
+    mailViewer_->setIconText(Msg(QStringLiteral("@MailboxButton")));
     ApplyLook();
     resize(1100, 760);
     if (session_.Settings().BeginMaximized) setWindowState(windowState() | Qt::WindowMaximized);
@@ -188,6 +190,11 @@ void TMainForm::BuildMenus() {
                                     QKeySequence(Qt::CTRL | Qt::Key_M));
     connect(createMessage, &QAction::triggered, this, &TMainForm::MailCreateMessageClick);
     mail->addAction(createMessage);
+    mailViewer_ =
+        Action("MailShowViewerItem", "Show Mail &Viewer...", QKeySequence(Qt::CTRL | Qt::Key_W));
+    mailViewer_->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    connect(mailViewer_, &QAction::triggered, this, &TMainForm::MailViewerClick);
+    mail->addAction(mailViewer_);
     if (hooks.addressBook) {
         QAction* a =
             Action("MailAddressBookItem", "&Address Book...", QKeySequence(Qt::CTRL | Qt::Key_B));
@@ -282,6 +289,7 @@ void TMainForm::BuildMenus() {
     toolBar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     if (fileOpen_) toolBar_->addAction(fileOpen_);
     toolBar_->addAction(fileNew_);
+    toolBar_->addAction(mailViewer_);
     toolBar_->addSeparator();
     toolBar_->addAction(fileExit_);
 }
@@ -491,9 +499,16 @@ void TMainForm::closeEvent(QCloseEvent* e) {
     }
     std::erase_if(files, [](const std::string& f) { return f.empty(); });
     session_.WriteOpenGames(files);
+    // The viewer keeps its splitter positions for the settings written now.
+    if (TReviewMailDialog* viewer = TReviewMailDialog::Instance()) viewer->close();
     WriteShutdown();
     THelpWindow::CloseIfOpen();
     e->accept();
+}
+
+void TMainForm::MailViewerClick() {
+    if (!session_.MailStore().IsOpen()) return;
+    TReviewMailDialog::ShowViewer(session_.MailStore(), &session_.Settings(), this);
 }
 
 void TMainForm::WriteShutdown() {

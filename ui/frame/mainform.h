@@ -47,6 +47,8 @@ class TMainForm : public QMainWindow {
     void FileConfigClick();
     void WindowCloseAllClick();
     void HelpIndexClick();
+    // Mail / Show Mail Viewer: brings the open viewer to the front or opens one.
+    void MailViewerClick();
     void OpenDocument(const QString& fileName);
     // Mail / Create Message (an empty editor) and Edit Signature File.
     void MailCreateMessageClick();
@@ -67,6 +69,7 @@ class TMainForm : public QMainWindow {
     QMdiArea* mdi_;
     QToolBar* toolBar_ = nullptr;
     QAction *fileNew_ = nullptr, *fileOpen_ = nullptr, *fileExit_ = nullptr;
+    QAction* mailViewer_ = nullptr;
     bool activated_ = false;
     bool shutDown_ = false;
 };
