@@ -147,47 +147,6 @@ TEST(EngineFileTest, CreateRebelPGNFileWritesTellsAndDescribes) {
     fs::remove_all(dir);
 }
 
-TEST(EngineFileTest, AFileThatCannotBeWrittenIsNeverHandedToTheEngine) {
-    char tmpl[] = "/tmp/engine_unwritable_XXXXXX";
-    fs::path dir = mkdtemp(tmpl);
-    fs::path good = dir / "good" / kEngineFileName;
-    fs::create_directories(good.parent_path());
-    // A folder where the file should be fails even for the super-user.
-    fs::path bad = dir / "bad" / kEngineFileName;
-    fs::create_directories(bad);
-    TGameRecord g = MakeGame({"e2e4", "e7e5"});
-    TRebelEngine engine;
-    engine.SetDLLPath(REBENG_DIR);
-    fs::path fake(FAKE_UCI);
-    engine.SetEngName(fake.filename().string());
-    engine.SetPath(fake.parent_path().string());
-    engine.SetMode(REmode::ModNext);
-    g.CurrentPly = 1;
-    ASSERT_TRUE(CreateRebelPGNFile(engine, good, g, "X", "Y", false, false).Written);
-    ASSERT_TRUE(engine.Start(good.string())) << engine.ErrorText();
-    auto lineAfter = [&](const std::string& san) {
-        for (int i = 0; i < 300; ++i) {
-            std::string line = engine.AnalysisLine();
-            if (line.find(san) != std::string::npos) return line;
-            usleep(10000);
-        }
-        return std::string();
-    };
-    // The fake engine's line names the position it analyses (1.e4 → e7-e5).
-    EXPECT_NE(lineAfter("e7-e5"), "");
-    g.CurrentPly = 2;
-    TEngineFileResult res = CreateRebelPGNFile(engine, bad, g, "X", "Y", true, false);
-    EXPECT_FALSE(res.Written);
-    EXPECT_TRUE(res.Memo.empty());
-    EXPECT_NE(res.Error.find(bad.string()), std::string::npos) << res.Error;
-    // The engine was not told: it still has the game after 1.e4 (its last
-    // UpdatePGN, had there been one, would have failed on the folder).
-    EXPECT_EQ(engine.Errno(), 0);
-    EXPECT_TRUE(engine.Stop());
-    EXPECT_TRUE(engine.Deallocate());
-    fs::remove_all(dir);
-}
-
 TEST(EngineFileTest, AlwaysInTheProgramFolderWithItsFullPath) {
     char tmpl[] = "/tmp/engine_folder_XXXXXX";
     fs::path dir = mkdtemp(tmpl);
@@ -411,6 +370,54 @@ TEST(ConfigureTest, FollowsTheSettingsInTheWindowsOrder) {
     EXPECT_EQ(e.Path(), fake.parent_path().string());
     EXPECT_EQ(e.Engine(), REengType::EngDec2);
     EXPECT_EQ(e.HashSize(), REhash::Hash256kb);
+}
+
+// Starts an engine: the library is loaded from here on, so this runs last.
+TEST(RunningEngineTest, AFileThatCannotBeWrittenIsNeverHandedToTheEngine) {
+    char tmpl[] = "/tmp/engine_unwritable_XXXXXX";
+    fs::path dir = mkdtemp(tmpl);
+    fs::path good = dir / "good" / kEngineFileName;
+    fs::create_directories(good.parent_path());
+    // A folder where the file should be fails even for the super-user.
+    fs::path bad = dir / "bad" / kEngineFileName;
+    fs::create_directories(bad);
+    TGameRecord g = MakeGame({"e2e4", "e7e5"});
+    const fs::path log = dir / "engine.log";
+    setenv("FAKE_UCI_LOG", log.c_str(), 1);
+    setenv("FAKE_UCI_PV_1", "e7e5 g1f3", 1);
+    TRebelEngine engine;
+    engine.SetDLLPath(REBENG_DIR);
+    fs::path fake(FAKE_UCI);
+    engine.SetEngName(fake.filename().string());
+    engine.SetPath(fake.parent_path().string());
+    engine.SetMode(REmode::ModNext);
+    g.CurrentPly = 1;
+    ASSERT_TRUE(CreateRebelPGNFile(engine, good, g, "X", "Y", false, false).Written);
+    ASSERT_TRUE(engine.Start(good.string())) << engine.ErrorText();
+    auto lineAfter = [&](const std::string& san) {
+        for (int i = 0; i < 300; ++i) {
+            std::string line = engine.AnalysisLine();
+            if (line.find(san) != std::string::npos) return line;
+            usleep(10000);
+        }
+        return std::string();
+    };
+    EXPECT_NE(lineAfter("e7-e5"), "");
+    g.CurrentPly = 2;
+    TEngineFileResult res = CreateRebelPGNFile(engine, bad, g, "X", "Y", true, false);
+    EXPECT_FALSE(res.Written);
+    EXPECT_TRUE(res.Memo.empty());
+    EXPECT_NE(res.Error.find(bad.string()), std::string::npos) << res.Error;
+    // The engine was not told: it got one position, the one after 1.e4.
+    EXPECT_TRUE(engine.Stop());
+    EXPECT_TRUE(engine.Deallocate());
+    unsetenv("FAKE_UCI_LOG");
+    std::istringstream sent(ReadFile(log));
+    std::vector<std::string> positions;
+    for (std::string line; std::getline(sent, line);)
+        if (line.rfind("position", 0) == 0) positions.push_back(line);
+    EXPECT_EQ(positions, std::vector<std::string>{"position startpos moves e2e4"});
+    fs::remove_all(dir);
 }
 
 } // namespace

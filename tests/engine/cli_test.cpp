@@ -93,8 +93,10 @@ TEST_F(AnalyseCommandTest, AnalysesTheMarkedMovesAndPrintsTheReport) {
     EXPECT_NE(r.out.find("Moves analysed : 1 of 1\n"), std::string::npos) << r.out;
     // The report file is Windows-1252; the terminal gets UTF-8.
     EXPECT_NE(r.out.find("Black   : J\xc3\xbcrgen\n"), std::string::npos) << r.out;
-    // The engine file in the engine's (writable) folder; no report left behind.
-    std::ifstream in(dir_ / "eng" / "QUOREL.PGN", std::ios::binary);
+    // The engine file in the program folder, never beside the engine (even
+    // when that folder can be written); no report left behind.
+    EXPECT_FALSE(fs::exists(dir_ / "eng" / "QUOREL.PGN"));
+    std::ifstream in(dir_ / "home" / "QUOREL.PGN", std::ios::binary);
     std::stringstream file;
     file << in.rdbuf();
     EXPECT_NE(file.str().find("\r\n\r\n1.e4 {*} e5  *\r\n"), std::string::npos) << file.str();

@@ -200,6 +200,7 @@ void TForm2::BuildWidgets() {
     commands->addWidget(reloadButton_);
     commands->addWidget(cloneButton_);
     commands->addWidget(toolsButton_);
+    commands->addWidget(BuildRebelButton());
     commands->addStretch(1);
     commands->addWidget(exitButton_);
 
@@ -359,6 +360,7 @@ QWidget* TForm2::BuildMainPage() {
     lay->addWidget(moveList_, 1);
     lay->addWidget(Label(page, "LabelIfMove", "If move / Comment"));
     lay->addWidget(editIfMove_);
+    lay->addWidget(BuildRebelPanel(page), 1);
 
     for (QLineEdit* e : {editEvent_, editSite_, editDate_, editRound_, editECO_, editWhiteAddress_,
                          editBlackAddress_, editWhiteElo_, editBlackElo_, editWhiteCountry_,
@@ -854,6 +856,7 @@ void TForm2::AfterNavigation() {
     ColourNames();
     Actualizatablero();
     SelectMoveLine();
+    RebelPositionChanged();
 }
 
 void TForm2::RewButtonClick() {
@@ -948,6 +951,7 @@ void TForm2::DiagramMouseUp(int from, int to) {
     Setdata();
     Actualizatablero();
     SetModified(true);
+    RebelPositionChanged();
 }
 
 // ---------------------------------------------------------------------------
@@ -1144,6 +1148,7 @@ void TForm2::RefreshAfterRecordChange() {
     loading_ = false;
     Actualizatablero();
     SetModified(wasModified);
+    RebelPositionChanged();
 }
 
 // ---------------------------------------------------------------------------
@@ -1219,6 +1224,7 @@ void TForm2::ReloadGame() {
     LoadNotes();
     Actualizatablero();
     SetModified(false);
+    RebelPositionChanged();
 }
 
 void TForm2::CloneGame() {
@@ -1248,6 +1254,7 @@ void TForm2::closeEvent(QCloseEvent* e) {
             return;
         }
     }
+    StopRebelOnClose();
     e->accept();
 }
 
@@ -1258,8 +1265,11 @@ void TForm2::keyPressEvent(QKeyEvent* e) {
         help->raise();
         return;
     }
-    // Ctrl+R starts and stops engine analysis; it is reserved for it.
-    if (e->key() == Qt::Key_R && (e->modifiers() & Qt::ControlModifier)) return;
+    // Ctrl+R starts and stops engine analysis.
+    if (e->key() == Qt::Key_R && (e->modifiers() & Qt::ControlModifier)) {
+        RebelCtrlR();
+        return;
+    }
     QWidget::keyPressEvent(e);
 }
 
@@ -1304,6 +1314,7 @@ void TForm2::ImportPickedGame(const TGameRecord& picked) {
     Setdata();
     Actualizatablero();
     SetModified(true);
+    RebelPositionChanged();
 }
 
 void TForm2::ImportFromClipboard() {
