@@ -168,6 +168,9 @@ QWidget* TForm2::BuildRebelPanel(QWidget* page) {
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.25);
     r.HintLabel->setFont(bold);
+    r.HintLabel->setFrameShape(QFrame::StyledPanel);
+    r.HintLabel->setFrameShadow(QFrame::Sunken);
+    r.HintLabel->setMinimumWidth(110);
     r.HintLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     r.CloseRebelBtn = new QPushButton(QStringLiteral("E&xit"), r.PanelRebel);
     r.CloseRebelBtn->setObjectName(QStringLiteral("CloseRebelBtn"));
@@ -289,6 +292,15 @@ void TForm2::RebelBtnClick() {
         AddAnalysisLine(QString());
         AddAnalysisLine(Msg(QStringLiteral("@EngineFileNotWritten")) + Q(file.Error));
         r.HintLabel->clear();
+        return;
+    }
+    // Each window's analysis holds one of the library's instances.
+    const int most = eng.ID() == -1 ? eng.MaxNoOfInstances() : 0;
+    if (most > 0 && eng.NoOfInstances() >= most) {
+        const QString error = Q(engine::kEngineErrorText) +
+                              Msg(QStringLiteral("@TooManyAnalyses")).arg(most);
+        Tell(this, QMessageBox::Critical, QStringLiteral("Quorel"), error);
+        SetAnalysis(false);
         return;
     }
     if (eng.Start(r.engineFile.string())) {
