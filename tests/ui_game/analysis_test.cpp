@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -22,6 +23,8 @@
 #include <unistd.h>
 
 #include "chess/gamerecord.h"
+#include "shell/startup.h"
+#include "ui/frame/mainform.h"
 #include "ui/boardview/chessdiagram.h"
 #include "ui/common/appcontext.h"
 #include "ui/game/analysisviewer.h"
@@ -310,6 +313,44 @@ TEST_F(AnalysisTest, WindowsAnalyseAtOnceUpToTheInstanceLimit) {
     EXPECT_EQ(ChildPids().size(), 15u);
     windows.clear();
     EXPECT_TRUE(ChildPids().empty());
+}
+
+TEST_F(AnalysisTest, TheProgramUsesTheEngineSettingsAndEndsEnginesWhenItCloses) {
+    QTemporaryDir home;
+    QFile ini(home.filePath(QStringLiteral("quorel.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[REBEL]\r\nRebel_Engine_Path=" FAKE_UCI "\r\nRebel_engine_version=1\r\n"
+              "Rebel_engine_hash_size=3\r\nRebel_engine_refresh_rate=150\r\n");
+    ini.close();
+    const QString log = home.filePath(QStringLiteral("engine.log"));
+    qputenv("FAKE_UCI_LOG", log.toLocal8Bit());
+    TProgramFolderEnv env;
+    env.QuorelHome = home.path().toStdString();
+    env.ExecutableFolder = home.path().toStdString();
+    TShellSession session(env);
+    ASSERT_TRUE(session.CheckSingleInstance());
+    ASSERT_TRUE(session.CreateFrame());
+    session.CreateAddressBook();
+    {
+        ui::TMainForm frame(session);
+        frame.show();
+        TForm2* w = frame.OpenGameWindow(QStringLiteral("NONAME.QRL"));
+        ASSERT_NE(w, nullptr);
+        w->AnalyzePositionItemClick();
+        ASSERT_TRUE(w->AnalysisActive());
+        for (const char* line : {"Engine version   :  REBEL 9", "Hash table size  :  2 Mb",
+                                 "Refresh interval : 150 ms"})
+            EXPECT_TRUE(MemoText(*w).contains(QLatin1String(line))) << line;
+        ASSERT_TRUE(WaitUntil([&] { return HintMarks(*w, 14, 34); }));
+        QFile sent(log);
+        ASSERT_TRUE(sent.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(sent.readAll().contains("setoption name Hash value 2\n"));
+        // The engine file is the program folder's, wherever the engine is.
+        EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("QUOREL.PGN"))));
+        frame.close();
+        EXPECT_TRUE(ChildPids().empty());
+    }
+    qunsetenv("FAKE_UCI_LOG");
 }
 
 TEST_F(AnalysisTest, StockfishHintIsALegalMoveOfThePositionShown) {
