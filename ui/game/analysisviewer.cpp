@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "platform/codepage.h"
@@ -34,6 +35,7 @@ TAnalysisViewer::TAnalysisViewer(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("TAnalysisViewer"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Rebel analysis"));
+    setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     auto* bar = new QMenuBar(this);
     bar->setObjectName(QStringLiteral("MainMenu1"));
     QMenu* menu = bar->addMenu(QStringLiteral("&Analysis"));

@@ -153,7 +153,8 @@ QWidget* TForm2::BuildRebelPanel(QWidget* page) {
     r.AnalysisMemo = new QPlainTextEdit(r.PanelRebel);
     r.AnalysisMemo->setObjectName(QStringLiteral("AnalysisMemo"));
     r.AnalysisMemo->setReadOnly(true);
-    r.AnalysisMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Lines carry whole variations: they wrap so that none is cut off.
+    r.AnalysisMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     r.AnalysisMemo->setMaximumBlockCount(5000); // a long analysis keeps its recent lines
     r.AnalysisMemo->setMinimumHeight(110);
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
