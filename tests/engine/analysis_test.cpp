@@ -333,6 +333,12 @@ TEST(HintTest, PollAddsEachLineOnceAndMovesTheMarks) {
     EXPECT_FALSE(poll.Take("").AddLine);
     poll.Reset();
     EXPECT_TRUE(poll.Take("14. 00:05 +0.35  e2-e4 e7-e5 ").NewHint);
+    // A new position: the same move suggested again is shown and marked again.
+    poll.ForgetHint();
+    s = poll.Take("3. 00:00 +0.20  e2-e4 c7-c5 ");
+    EXPECT_TRUE(s.NewHint);
+    EXPECT_FALSE(s.HaveOldSquares);
+    EXPECT_TRUE(s.HaveSquares);
 }
 
 TEST(ReportFileTest, NewNameIsDrawnUntilFree) {

@@ -233,10 +233,11 @@ void TForm2::GetSecondsPerMove() {
 }
 
 void TForm2::RebelCtrlR() {
+    // The shortcut of "Analyze position" and of "Stop Rebel".
     if (rebel_->active)
         StopRebel1Click();
     else
-        RebelBtnClick();
+        AnalyzePositionItemClick();
 }
 
 void TForm2::AddAnalysisLine(const QString& line) {
