@@ -175,6 +175,12 @@ void TGameRecord::CutToCapacity() {
     }
 }
 
+bool TGameRecord::HasTextOutsideCodePage() const {
+    for (const StringField& f : kStrings)
+        if (NeedsTransliteration(this->*f.member)) return true;
+    return false;
+}
+
 std::string TGameRecord::HeaderBytes() const {
     std::string out(kGameHeaderSize, '\0');
     auto* p = reinterpret_cast<uint8_t*>(out.data());

@@ -87,8 +87,12 @@ struct TGameRecord {
     static TGameRecord NewGame();
 
     // Makes every text what the file would hold: Windows-1252 characters only
-    // (others become "?") and at most its capacity in bytes (GetData's cut).
+    // (others transliterated, Utf8ToCp1252) and at most its capacity in bytes
+    // (GetData's cut).
     void CutToCapacity();
+    // True when some text holds characters outside Windows-1252, which the
+    // game file keeps only transliterated ("Łukasz" is saved as "Lukasz").
+    bool HasTextOutsideCodePage() const;
 
     // The file image: header and records 1..MoveCount (MoveCount cut to
     // 400). Version, Result ("*" when empty) are written as they are here.

@@ -300,6 +300,7 @@ void ReverseMove(TChessPosition& pos, const TGameRecord& rec, const TMoveRecord&
 uint8_t Coincidencia(const TGameRecord& rec, TChessPosition& pos, const TMoveRecord& move) {
     const Square from = move.From, to = move.To;
     if (IsEdgeSquare(from) || IsEdgeSquare(to)) return 0;
+    bool any = false, sameFile = false, sameRank = false;
     for (int i = 0; i < 64; ++i) {
         const Square sq = SquareOfIndex(i);
         if (sq == to || pos.PieceOnSquare(sq) != move.Piece) continue;
@@ -312,9 +313,15 @@ uint8_t Coincidencia(const TGameRecord& rec, TChessPosition& pos, const TMoveRec
         probe.To = int8_t(to);
         const bool reaches = IsValidMove(rec, pos, probe, false, rec.CurrentPly);
         pos.SetBoard(after);
-        if (reaches) return FileOf(sq) == FileOf(from) ? kDisambiguateRank : kDisambiguateFile;
+        if (!reaches) continue;
+        any = true;
+        sameFile = sameFile || FileOf(sq) == FileOf(from);
+        sameRank = sameRank || RankOf(sq) == RankOf(from);
     }
-    return 0;
+    if (!any) return 0;
+    if (!sameFile) return kDisambiguateFile;
+    if (!sameRank) return kDisambiguateRank;
+    return kDisambiguateFile | kDisambiguateRank;
 }
 
 TChessPosition StartPosition(const TGameRecord& rec) {

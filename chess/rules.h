@@ -71,9 +71,11 @@ void ReverseMove(TChessPosition& pos, const TMoveRecord& move, bool moverIsWhite
 // move at rec.CurrentPly (the half-move count after the move).
 void ReverseMove(TChessPosition& pos, const TGameRecord& rec, const TMoveRecord& move);
 
-// Coincidencia, on the position after move: 0 (none), kDisambiguateFile or
-// kDisambiguateRank — whether another piece of the same code could have
-// reached To (found by the scan a1..h8, pins ignored).
+// Coincidencia, on the position after move: what SAN must write of the
+// from-square so that it names this piece among every other piece of the same
+// code that could have reached To (pins ignored): 0 when there is none, else
+// kDisambiguateFile when the file alone tells them apart, else
+// kDisambiguateRank when the rank alone does, else both bits.
 uint8_t Coincidencia(const TGameRecord& rec, TChessPosition& pos, const TMoveRecord& move);
 
 // The start position of a game: the set-up EPD when SetupPosition is 1 (the

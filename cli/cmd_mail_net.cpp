@@ -7,6 +7,7 @@
 //   mail list-server [--timeout SECS]
 //   mail fetch [--delete] [--save-games yes|no] [--timeout SECS]
 #include "cli/command.h"
+#include "compose/gameblock.h"
 #include "mail/connection.h"
 #include "mail/store.h"
 #include "platform/codepage.h"
@@ -106,13 +107,6 @@ bool NoMoreArgs(const std::vector<std::string>& args, const char* cmd) {
     return false;
 }
 
-// The composer's display-name cleaning: "," and "." become blanks.
-std::string CleanDisplayName(std::string s) {
-    for (char& c : s)
-        if (c == ',' || c == '.') c = ' ';
-    return s;
-}
-
 int Queue(std::vector<std::string> args) {
     std::string to, name, subject, bodyFile;
     cli::TakeOption(args, "--to", to);
@@ -128,7 +122,7 @@ int Queue(std::vector<std::string> args) {
         return 2;
     }
     if (to.find('@') == std::string::npos) {
-        std::cerr << "ERROR : \"@\" not found in email address\n";
+        std::cerr << compose::kNoAtSignText << "\n";
         return 1;
     }
     std::string body;
@@ -137,57 +131,34 @@ int Queue(std::vector<std::string> args) {
         return 1;
     }
     TProgram p = LoadProgram();
-    TmsMessage msg;
-    msg.Clear();
-    msg.CharSet = TCharSet::csUSASCII;
-    msg.Sender = TmsMailAddress(CleanDisplayName(p.settings.UserName), p.settings.EmailAddress);
-    msg.Recipients.Add(CleanDisplayName(name), to);
-    msg.Subject = subject.substr(0, 255);
-    for (const auto& a : attachments) {
-        std::string content;
-        if (!ReadWholeFile(a, content)) {
-            std::cerr << "qrltool mail queue: cannot read " << a << "\n";
-            return 1;
-        }
-        msg.Attachments.Add(fs::path(a).filename().string(), std::move(content));
-    }
+    compose::TMessageDraft draft;
+    draft.Recipient = name;
+    draft.Address = to;
+    draft.Subject = subject;
+    draft.Attachments = attachments;
+    draft.SaveCopy = !noCopy;
     // Body lines: LF or CR LF line ends.
     size_t pos = 0;
     while (pos < body.size()) {
         size_t lf = body.find('\n', pos);
         std::string line = body.substr(pos, lf == std::string::npos ? std::string::npos : lf - pos);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        msg.Body.push_back(line);
+        draft.Body.push_back(line);
         pos = lf == std::string::npos ? body.size() : lf + 1;
     }
-    if (!p.settings.SignatureFile.empty()) {
-        std::string sig;
-        if (ReadWholeFile(p.folder / p.settings.SignatureFile, sig) ||
-            ReadWholeFile(p.settings.SignatureFile, sig)) {
-            std::string utf8 = Cp1252ToUtf8(sig);
-            size_t q = 0;
-            while (q < utf8.size()) {
-                size_t lf = utf8.find('\n', q);
-                std::string line =
-                    utf8.substr(q, lf == std::string::npos ? std::string::npos : lf - q);
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                msg.Body.push_back(line);
-                q = lf == std::string::npos ? utf8.size() : lf + 1;
-            }
-        } else {
-            std::cerr << "Cannot open signature file\n";
-        }
-    }
-    msg.Headers.Add("X-Mailer: Quorel 4.00");
+    compose::TSenderSettings sender;
+    sender.UserName = p.settings.UserName;
+    sender.EmailAddress = p.settings.EmailAddress;
+    if (!p.settings.SignatureFile.empty()) sender.SignatureFile = p.folder / p.settings.SignatureFile;
     TMailStore store;
     if (!OpenStore(p, store, "mail queue")) return 1;
-    try {
-        fs::path file = store.QueueMessage(msg, !noCopy);
-        std::cout << file.filename().string() << "\n";
-    } catch (const std::exception& e) {
-        std::cerr << "Unexpected error, message could not be created: " << e.what() << "\n";
+    const compose::TQueueResult r = compose::QueueDraft(store, draft, sender);
+    if (r.SignatureMissing) std::cerr << "Cannot open signature file\n";
+    if (!r.Ok) {
+        std::cerr << compose::kQueueFailedText << " (" << r.Error << ")\n";
         return 1;
     }
+    std::cout << r.File.filename().string() << "\n";
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -69,6 +70,9 @@ std::string JsonString(const std::string& s) { return JsonQuote(s); }
 
 int main(int argc, char** argv) {
     using namespace quorel::cli;
+    // A file-size limit reached while writing is a failed write the command
+    // reports (and cleans up after), not a signal that kills it halfway.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
     const Entry* best = nullptr;
     for (const Entry& e : Table()) {

@@ -59,7 +59,7 @@ std::string RebelMovetext(const TGameRecord& rec, int count, bool marks) {
     for (int k = 1; k <= count; ++k) {
         const bool numbered = blackFirst ? (k % 2 == 0 && k > 1) : (k % 2 == 1);
         if (numbered) out += std::to_string(k / 2 + 1) + ".";
-        out += chess::SanOfMove(rec.Move(k), rec.MoveListLanguage);
+        out += chess::SanOfMove(rec.Move(k), chess::kEnglish); // as the PGN writer
         out += ' ';
         if (marks && chess::AnnotationText(rec.Move(k)) == "*") out += kMarkText;
         if (k % 12 == 0) out += "\r\n";

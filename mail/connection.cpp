@@ -368,7 +368,7 @@ void TConnectionLogic::Quicktransfer1Click() {
 void TConnectionLogic::RemotePOPUserMessageSave(int, const std::string& contents) {
     try {
         msMessage.Clear();
-        msMessage.LoadFromString(contents);
+        msMessage.LoadFromPop3Text(contents);
 
         if (!msMessage.Attachments.Empty()) {
             msMessage.Body.push_back("---");
@@ -406,7 +406,8 @@ void TConnectionLogic::RemotePOPUserMessageSave(int, const std::string& contents
             }
             msMessage.Attachments.Clear();
         }
-        if (!msMessage.Body.empty() && msMessage.Body.back() == "..") msMessage.Body.pop_back();
+        // No trailing-".." step: LoadFromPop3Text already dropped the
+        // server's terminator, so a last ".." line is the sender's own text.
 
         // The message file and its index record are on disk before the
         // client goes on (and may delete the message on the server).

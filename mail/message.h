@@ -75,6 +75,10 @@ struct TmsMailAddress {
     bool operator==(const TmsMailAddress&) const = default;
 };
 
+// A POP3 server's message text made plain: the terminating "." line dropped
+// and the leading dot of every line that begins with one removed, exactly once.
+std::string UnstuffPop3Text(std::string_view raw);
+
 // Ordered list of addresses.
 class TmsAddressList {
   public:
@@ -238,12 +242,14 @@ class TmsMessage : public TmsCustomMessage {
     // csUSASCII. Priority and ReturnReceipt keep their values.
     void Clear();
 
-    // Clear, then decode text. Never throws for bad input: what cannot be
-    // decoded ends as the error note in the body plus the whole text as the
-    // attachment "original.eml" (message/rfc822, coding 0). A raw POP3 text
-    // (dot-stuffed, ending in a lone "." line) is accepted: the terminator is
-    // dropped and doubled leading dots are undone.
+    // Clear, then decode text (a message file: lines taken as they are).
+    // Never throws for bad input: what cannot be decoded ends as the error
+    // note in the body plus the whole text as the attachment "original.eml"
+    // (message/rfc822, coding 0).
     void LoadFromString(std::string_view text);
+    // The same for a server's text as POP3 RETR gives it (UnstuffPop3Text
+    // first).
+    void LoadFromPop3Text(std::string_view raw);
     // Reads the whole stream, then LoadFromString.
     void LoadFromStream(std::istream& in);
     // Reads the file, then LoadFromString. Throws EMessageError when the file

@@ -238,16 +238,6 @@ class Decoder {
 
     void Run() {
         lines_ = SplitLines(text_);
-        // A raw POP3 text: dot-stuffed and ending in a lone ".". Otherwise a
-        // stored text, in which the encoder wrote every lone "." as "..".
-        if (!lines_.empty() && lines_.back() == ".") {
-            lines_.pop_back();
-            for (auto& l : lines_)
-                if (!l.empty() && l[0] == '.') l.remove_prefix(1);
-        } else {
-            for (auto& l : lines_)
-                if (l == "..") l.remove_prefix(1);
-        }
         size_t h = 0;
         while (h < lines_.size() && !lines_[h].empty())
             ++h;
@@ -525,6 +515,29 @@ class Decoder {
 };
 
 } // namespace
+
+std::string UnstuffPop3Text(std::string_view raw) {
+    std::string out;
+    out.reserve(raw.size());
+    size_t start = 0;
+    while (start < raw.size()) {
+        size_t lf = raw.find('\n', start);
+        size_t stop = lf == raw.npos ? raw.size() : lf + 1;
+        std::string_view line = raw.substr(start, stop - start);
+        std::string_view content = line;
+        while (!content.empty() && (content.back() == '\n' || content.back() == '\r'))
+            content.remove_suffix(1);
+        start = stop;
+        if (content == "." && start >= raw.size()) break; // the terminating line
+        if (!content.empty() && content.front() == '.') line.remove_prefix(1);
+        out.append(line);
+    }
+    return out;
+}
+
+void TmsMessage::LoadFromPop3Text(std::string_view raw) {
+    LoadFromString(UnstuffPop3Text(raw));
+}
 
 void TmsMessage::LoadFromString(std::string_view text) {
     Clear();

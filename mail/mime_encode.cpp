@@ -15,16 +15,13 @@
 namespace quorel::mail {
 namespace {
 
-// Collects output lines; every line ends with CR LF. A line that is exactly
-// "." is written doubled: a lone "." would end the message in an SMTP
-// dialogue, and the decoder reads ".." back as ".".
+// Collects output lines; every line ends with CR LF. Lines are written as
+// they are: the message file is plain Internet mail text, and the dots of
+// lines that begin with one are doubled only on the wire (SMTP DATA) and
+// undone when a server's text is read (LoadFromPop3Text).
 class LineWriter {
   public:
     void Line(std::string_view l) {
-        if (l == ".") {
-            out_ += "..\r\n";
-            return;
-        }
         out_ += l;
         out_ += "\r\n";
     }
@@ -131,7 +128,7 @@ struct BodyPlan {
     TCharSet charset = TCharSet::csUSASCII;
     bool longLines = false;
     bool quoted = false;
-    std::vector<std::string> lines; // in the output charset, "." doubled
+    std::vector<std::string> lines; // in the output charset
 };
 
 BodyPlan PlanBody(const std::vector<std::string>& body, TCharSet wanted) {
@@ -153,7 +150,6 @@ BodyPlan PlanBody(const std::vector<std::string>& body, TCharSet wanted) {
         p.charset = TCharSet::csUTF8;
     for (const auto& l : body) {
         std::string out = p.charset == TCharSet::csISO8859 ? Utf8ToLatin1(l) : l;
-        if (out == ".") out = "..";
         if (out.size() > 255) p.longLines = true;
         p.lines.push_back(std::move(out));
     }
@@ -278,7 +274,7 @@ void WriteSingleAttachment(LineWriter& w, const TmsAttItem& a) {
 void WriteUuForm(LineWriter& w, const TmsMessage& m) {
     w.Line("");
     for (const auto& l : m.Body)
-        w.Line(l == "." ? ".." : l);
+        w.Line(l);
     for (const auto& a : m.Attachments) {
         w.Line("");
         w.Line("begin 600 " + OneLine(FileNamePart(a.FileName())));

@@ -141,8 +141,7 @@ void TmsSMTP::Logout() {
 }
 
 std::string StuffDotsForData(std::string_view text) {
-    // The message file already writes a lone "." body line as ".."; every
-    // other line that begins with a dot gets its dot doubled here, so the
+    // Every line that begins with a dot gets its dot doubled, so the
     // server's un-stuffing gives back exactly the line that was written.
     std::string out;
     out.reserve(text.size() + 16);
@@ -154,7 +153,7 @@ std::string StuffDotsForData(std::string_view text) {
         std::string_view content = line;
         while (!content.empty() && (content.back() == '\n' || content.back() == '\r'))
             content.remove_suffix(1);
-        if (!content.empty() && content.front() == '.' && content != "..") out += '.';
+        if (!content.empty() && content.front() == '.') out += '.';
         out.append(line);
         start = stop;
     }

@@ -27,8 +27,7 @@ class TmsMailBase : public TagSocket {
 };
 
 // The message text as it goes after DATA: every line that begins with "."
-// gets a second dot, except a ".." line (the message file's own form of a
-// lone "." line), so the receiver's un-stuffing restores each line.
+// gets a second dot, so the receiver's un-stuffing restores each line.
 std::string StuffDotsForData(std::string_view text);
 
 class TmsSMTP : public TmsMailBase {

@@ -22,6 +22,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <random>
@@ -171,6 +173,49 @@ fs::path NewMessageFileName(const fs::path& folder, std::string_view extension) 
             continue;
         return p;
     }
+}
+
+std::string RfcDate(double localDate) {
+    static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const CalendarDate c = DecodeDate(localDate);
+    const ClockTime t = DecodeTime(localDate);
+    std::tm tm{};
+    tm.tm_year = c.year - 1900;
+    tm.tm_mon = c.month - 1;
+    tm.tm_mday = c.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    tm.tm_isdst = -1;
+    long offset = 0; // minutes east of UTC in effect at that local time
+    if (std::mktime(&tm) != std::time_t(-1)) offset = tm.tm_gmtoff / 60;
+    const int weekday = DayOfWeek(localDate) - 1; // 0 = Sunday
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld",
+                  kDays[(weekday % 7 + 7) % 7], c.day, kMonths[(c.month + 11) % 12], c.year,
+                  t.hour, t.minute, t.second, offset < 0 ? '-' : '+', std::labs(offset) / 60,
+                  std::labs(offset) % 60);
+    return buf;
+}
+
+std::string NewMessageId(std::string_view senderAddress) {
+    std::string domain;
+    const size_t at = senderAddress.rfind('@');
+    if (at != senderAddress.npos) domain = std::string(senderAddress.substr(at + 1));
+    std::erase_if(domain, [](char ch) {
+        return static_cast<unsigned char>(ch) <= ' ' || ch == '<' || ch == '>' || ch == '@';
+    });
+    if (domain.empty()) domain = "quorel.invalid";
+    static std::mt19937_64 gen{std::random_device{}()};
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "%llx.%016llx.quorel",
+                  static_cast<unsigned long long>(
+                      std::chrono::duration_cast<std::chrono::microseconds>(now).count()),
+                  static_cast<unsigned long long>(gen()));
+    return "<" + std::string(buf) + "@" + domain + ">";
 }
 
 std::string MessageListLine(const TMailIndexRecord& r, std::string_view userName) {
@@ -346,20 +391,43 @@ bool TMailStore::PackIndex() {
 
 fs::path TMailStore::QueueMessage(const TmsMessage& msg, bool saveCopy,
                                   const fs::path& editedFile) {
+    TmsMessage m = msg;
+    if (!m.Headers.HasField("Date")) m.Headers.Add("Date: " + RfcDate(Now()));
+    if (!m.Headers.HasField("Message-ID"))
+        m.Headers.Add("Message-ID: " + NewMessageId(m.Sender.Address));
     const fs::path path = editedFile.empty() ? NewMessageFileName(folder_, kMailExtension)
                                              : folder_ / editedFile.filename();
-    msg.SaveToFile(path); // complete on disk before the record names it
-    TMailIndexRecord r = RecordFor(msg, true);
+    // A changed message's old file and record come back if the index cannot
+    // take the new record.
+    std::string oldFile;
+    const bool hadFile = !editedFile.empty() && ReadWholeFile(path, oldFile);
+    const long n = editedFile.empty() ? 0 : FindByFileName(path.filename().string());
+    TMailIndexRecord oldRecord;
+    if (n > 0 && !ReadRecord(n, oldRecord)) throw EMessageError("Cannot read the mailbox index");
+    const long countBefore = index_.Count();
+
+    m.SaveToFile(path); // complete on disk before the record names it
+    TMailIndexRecord r = RecordFor(m, true);
     r.FileName = path.filename().string();
     r.Folder = kFolderQueued;
     r.Date = Now();
     r.SaveCopy = saveCopy ? 1 : 0;
-    long n = editedFile.empty() ? 0 : FindByFileName(r.FileName);
-    if (n > 0) {
-        WriteRecord(n, r);
+    bool ok = index_.IsOpen();
+    if (ok && n > 0) {
+        ok = WriteRecord(n, r) && index_.Flush();
+        if (!ok) WriteRecord(n, oldRecord);
+    } else if (ok) {
+        ok = AppendRecord(r) == countBefore + 1 && index_.Flush();
+    }
+    if (!ok) {
+        if (index_.Count() != countBefore || n == 0) index_.TruncateTo(countBefore);
         index_.Flush();
-    } else {
-        AppendRecord(r);
+        std::error_code ec;
+        if (hadFile)
+            AtomicWriteFile(path, oldFile);
+        else
+            fs::remove(path, ec);
+        throw EMessageError("Cannot write the mailbox index " + index_.Path().string());
     }
     MailboxChanged = true;
     return path;

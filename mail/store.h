@@ -74,6 +74,13 @@ struct TFolderRecord {
 std::filesystem::path NewMessageFileName(const std::filesystem::path& folder,
                                          std::string_view extension);
 
+// The Date header's value for a local date (RFC 5322, with the local offset
+// in effect then): "Mon, 07 Dec 2026 17:05:09 +0100".
+std::string RfcDate(double localDate);
+// A new Message-ID header value "<unique@domain>", the domain taken from the
+// sender's address (after its last "@"; "quorel.invalid" when it has none).
+std::string NewMessageId(std::string_view senderAddress);
+
 // The viewer's list line of one index record: who (From, "??" when empty,
 // "To: " + To when From equals userName) padded to 25, TAB, subject (with
 // " [attch]" when there are attachments, within 60) padded to 40, TAB, the
@@ -174,8 +181,12 @@ class TMailStore {
     // address), To (first recipient's name or address), Subject, FileName,
     // AttachmentCount, Folder 2, Date now, SaveCopy. A changed message
     // replaces the record holding its file name, a new one is appended.
-    // Sets MailboxChanged. Returns the file's path. Throws EMessageError when
-    // the file cannot be written.
+    // A message without a Date or Message-ID header gets one here (RfcDate of
+    // now, NewMessageId of the sender's address); both stay in the file and
+    // go out unchanged when it is sent. Sets MailboxChanged. Returns the
+    // file's path. Throws EMessageError when the file or the index record
+    // cannot be written; the mailbox is then as it was (a new file removed,
+    // a changed file restored, the index records and count unchanged).
     std::filesystem::path QueueMessage(const TmsMessage& msg, bool saveCopy,
                                        const std::filesystem::path& editedFile = {});
     // Files a received (already decoded and stripped) message in New Mail:

@@ -52,6 +52,27 @@ int32_t MatchCastling(TRVGPosition* p, bool queenSide, TRVGMove& found) {
     return 0;
 }
 
+// The promotion piece of a letter after a long-form move: q, r, b or n in
+// either case; 0 for anything else (check marks, annotations).
+int32_t LongFormPromotion(char c) {
+    switch (c) {
+    case 'q':
+    case 'Q':
+        return kQueen;
+    case 'r':
+    case 'R':
+        return kRook;
+    case 'b':
+    case 'B':
+        return kBishop;
+    case 'n':
+    case 'N':
+        return kKnight;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 int32_t MatchSan(TRVGPosition* p, const char* san, TRVGMove& found) {
@@ -154,9 +175,12 @@ int32_t MatchSan(TRVGPosition* p, const char* san, TRVGMove& found) {
     int byFile = 0, byRank = 0;
     if (d != 0 && r[0] != 'x') {
         if (d != 1 && r[1] != 'x') {
-            // A full from-square.
+            // A full from-square (the long form "d7d8" some programs write).
             if (!IsFile(r[0]) || !IsRank(r[1])) return Fail(kErrParameter);
             int from = (r[0] - 'a' + 1) * 10 + (r[1] - '0');
+            // The long form names the promotion piece by a letter right after
+            // the destination, without "=": "d7d8n", "d7d8N".
+            if (promotion == 0 && d + 2 < long(rn)) promotion = LongFormPromotion(r[d + 2]);
             if (FirstLegal(p, from, to, promotion, found) < 0) return Fail(kErrParameter);
             return 0;
         }

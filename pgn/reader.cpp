@@ -131,6 +131,9 @@ template <bool Emit> void Filter(std::string_view line, TStripState& st, std::st
         case '{':
             st.InComment = true;
             continue;
+        case '}': // a stray closing brace: no comment to end, nothing to keep
+            if constexpr (Emit) out->push_back(' ');
+            continue;
         case ';': // a comment to the end of the line
             if constexpr (Emit) out->push_back(' ');
             return;
@@ -291,6 +294,7 @@ bool TPGNReader::AtEnd() {
 bool TPGNReader::ReadLine(std::string& line) {
     line.clear();
     if (AtEnd()) return false;
+    const bool atStart = consumed_ == 0;
     for (;;) {
         const char* start = buf_.data() + pos_;
         // A line never grows beyond kMaxLineBytes: the rest of a longer one
@@ -310,6 +314,8 @@ bool TPGNReader::ReadLine(std::string& line) {
         if (line.size() >= kMaxLineBytes || !Fill()) break;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    // A UTF-8 byte-order mark at the start of the file is no part of the text.
+    if (atStart && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     return true;
 }
 
@@ -463,14 +469,20 @@ chess::TMoveRecord TPGNReader::ApplySanMove(const std::string& positionText,
         mirror_[to == 76 ? 77 : 70] = chess::kEmpty;
     }
 
-    // Disambiguation as written: Nbd7/Nbxd7 by file, R1e2/R1xe2 by rank.
+    // Disambiguation as written: Nbd7/Nbxd7 by file, R1e2/R1xe2 by rank,
+    // Qa1b2/Qa1xb2 by both (so that a game exported again still names the
+    // same piece).
     auto isFile = [](char c) { return c >= 'a' && c <= 'h'; };
+    auto isRank = [](char c) { return c >= '1' && c <= '8'; };
     if (token.size() >= 3 && (isFile(token[2]) || token[2] == 'x')) {
         if (isFile(token[1])) {
             m.Disambiguation = chess::kDisambiguateFile;
         } else if (token[1] >= '0' && token[1] <= '8') {
             m.Disambiguation = chess::kDisambiguateRank;
         }
+    } else if (token.size() >= 4 && isFile(token[1]) && isRank(token[2]) &&
+               (isFile(token[3]) || token[3] == 'x')) {
+        m.Disambiguation = chess::kDisambiguateFile | chess::kDisambiguateRank;
     }
     if (token.find('+') != std::string::npos) m.Check = 1;
     if (token.find('#') != std::string::npos) {

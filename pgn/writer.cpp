@@ -17,6 +17,20 @@ void TagLine(std::string& out, std::string_view name, std::string_view value) {
     out += "\"]\r\n";
 }
 
+// The FEN tag of a set-up: the stored EPD (placement, side, castling, en
+// passant) completed with the half-move clock and move number that PGN
+// readers require; a text that already has them is written as stored.
+std::string FenOfSetup(std::string_view epd) {
+    while (!epd.empty() && epd.back() == ' ')
+        epd.remove_suffix(1);
+    int fields = 0;
+    for (size_t i = 0; i < epd.size(); ++i)
+        if (epd[i] != ' ' && (i == 0 || epd[i - 1] == ' ')) ++fields;
+    std::string fen(epd);
+    if (fields == 4) fen += " 0 1";
+    return fen;
+}
+
 } // namespace
 
 std::string PGNPlayerName(std::string_view name) {
@@ -35,12 +49,13 @@ std::string PGNGameText(const chess::TGameRecord& rec, std::string_view white,
     out.reserve(512 + size_t(rec.MoveCount) * 8);
     TagLine(out, "Event", rec.Event);
     TagLine(out, "Site", rec.Site);
-    TagLine(out, "Date", rec.Date);
+    // An empty date is the PGN standard's unknown date.
+    TagLine(out, "Date", rec.Date.empty() ? std::string_view("????.??.??") : rec.Date);
     TagLine(out, "Round", rec.Round);
     TagLine(out, "White", PGNPlayerName(white));
     TagLine(out, "Black", PGNPlayerName(black));
     TagLine(out, "Result", rec.Result);
-    if (rec.SetupPosition == 1) TagLine(out, "FEN", rec.SetupEPD);
+    if (rec.SetupPosition == 1) TagLine(out, "FEN", FenOfSetup(rec.SetupEPD));
     out += "\r\n";
 
     const bool blackFirst = rec.SetupPosition == 1 && rec.SetupWhiteFirst == 0;
@@ -51,7 +66,8 @@ std::string PGNGameText(const chess::TGameRecord& rec, std::string_view white,
             out += std::to_string(k / 2 + 1);
             out += '.';
         }
-        out += chess::SanOfMove(rec.Move(k), rec.MoveListLanguage);
+        // PGN readers know English piece letters only, whatever the move list shows.
+        out += chess::SanOfMove(rec.Move(k), chess::kEnglish);
         out += ' ';
         if (k % 12 == 0) out += "\r\n";
     }

@@ -23,7 +23,9 @@ namespace fs = std::filesystem;
 std::string PGNPlayerName(std::string_view name);
 
 // The PGN game text of rec, every line ending in CR LF; white and black are
-// the names written (through PGNPlayerName).
+// the names written (through PGNPlayerName). Moves are written with English
+// piece letters whatever the record's MoveListLanguage; an empty Date is
+// written "????.??.??".
 std::string PGNGameText(const chess::TGameRecord& rec, std::string_view white,
                         std::string_view black);
 // The same with the record's own names.

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <iconv.h>
+#include <locale.h>
 
 namespace quorel {
 namespace {
@@ -43,9 +45,46 @@ void AppendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
+// iconv's transliteration of one character to Windows-1252 under the given
+// locale ("" when it has none: iconv writes '?' or refuses the character).
+std::string IconvTransliterate(const std::string& utf8, const char* localeName) {
+    locale_t loc = newlocale(LC_CTYPE_MASK, localeName, locale_t(nullptr));
+    if (loc == locale_t(nullptr)) return "";
+    // The transliteration tables are those of the thread's LC_CTYPE.
+    const locale_t previous = uselocale(loc);
+    std::string out;
+    iconv_t cd = iconv_open("CP1252//TRANSLIT", "UTF-8");
+    if (cd != iconv_t(-1)) {
+        char buf[16];
+        char* in = const_cast<char*>(utf8.data());
+        size_t inLeft = utf8.size();
+        char* o = buf;
+        size_t outLeft = sizeof buf;
+        if (iconv(cd, &in, &inLeft, &o, &outLeft) != size_t(-1) && inLeft == 0)
+            out.assign(buf, size_t(o - buf));
+        iconv_close(cd);
+    }
+    uselocale(previous);
+    freelocale(loc);
+    return out == "?" ? "" : out;
+}
+
+// The nearest Windows-1252 text of a code point the code page lacks: the
+// C.UTF-8 locale's tables know the Latin letters with marks (Ł, Ż, ő, ș),
+// the C locale's built-in table a few more (Cyrillic, ligatures).
+std::string Transliterate(uint32_t cp) {
+    std::string utf8;
+    AppendUtf8(utf8, cp);
+    for (const char* name : {"C.UTF-8", "C"}) {
+        std::string t = IconvTransliterate(utf8, name);
+        if (!t.empty()) return t;
+    }
+    return "?";
+}
+
 } // namespace
 
-std::string Utf8ToCp1252(std::string_view s) {
+std::string Utf8ToCp1252(std::string_view s, bool* changed) {
     std::string out;
     out.reserve(s.size());
     size_t i = 0;
@@ -76,14 +115,26 @@ std::string Utf8ToCp1252(std::string_view s) {
             ok = false;
         if (!ok) {
             out += '?';
+            if (changed) *changed = true;
             ++i; // resynchronise on the next byte
             continue;
         }
         int b = ByteOf(cp);
-        out += b < 0 ? '?' : char(b);
+        if (b < 0) {
+            out += Transliterate(cp);
+            if (changed) *changed = true;
+        } else {
+            out += char(b);
+        }
         i += size_t(len);
     }
     return out;
+}
+
+bool NeedsTransliteration(std::string_view utf8) {
+    bool changed = false;
+    Utf8ToCp1252(utf8, &changed);
+    return changed;
 }
 
 std::string Cp1252ToUtf8(std::string_view s) {

@@ -177,6 +177,13 @@ bool TRecordFile::Truncate() {
     return ok;
 }
 
+bool TRecordFile::TruncateTo(long count) {
+    if (fd_ < 0 || readOnly_ || count < 0) return false;
+    const off_t size = off_t(count) * off_t(DiskRecordLength());
+    pos_ = long(size);
+    return ::ftruncate(fd_, size) == 0;
+}
+
 bool TRecordFile::Flush() {
     return fd_ >= 0 && SyncOrDefer(fd_);
 }

@@ -53,6 +53,9 @@ class TRecordFile {
     void ToggleDeleted();
     bool IsDeleted() const;
     bool Truncate();
+    // Cuts the file to its first count records (a torn record after them
+    // goes too); the position moves to the new end.
+    bool TruncateTo(long count);
     // Rewrites the file without deleted records: the packed copy is written
     // beside the old file, flushed, and renamed over it in one step; the
     // file is then reopened (and relocked), cleared and positioned at record 1.

@@ -4,11 +4,8 @@
 # Idempotent: a second run installs nothing new.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-# Runs a command as root: directly when we are root, else through sudo
-# (keeping the environment, so DEBIAN_FRONTEND reaches apt-get).
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo -E "$@"; fi
-}
+# shellcheck source=as_root.sh
+. "$here/as_root.sh"
 export DEBIAN_FRONTEND=noninteractive
 
 # Build and run.

@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <system_error>
 
@@ -268,13 +269,25 @@ std::filesystem::path Absolute(const std::filesystem::path& p) {
 
 TAddressBook::OpenResult TAddressBook::OpenOrCreate(const std::filesystem::path& given) {
     const auto path = Absolute(given);
+    openError_.clear();
+    errno = 0;
     if (file_.Open(path)) return OpenResult::Opened;
-    if (file_.LockedByOther()) return OpenResult::Locked;
+    const int openErrno = errno;
+    auto failed = [this](int err, OpenResult result) {
+        openError_ = result == OpenResult::Locked ? "in use by another program"
+                     : err != 0                   ? std::strerror(err)
+                                                  : "cannot be opened or created";
+        return result;
+    };
+    if (file_.LockedByOther()) return failed(0, OpenResult::Locked);
     std::error_code ec;
     // A book that exists but cannot be opened is never created over.
-    if (std::filesystem::exists(path, ec)) return OpenResult::Failed;
+    if (std::filesystem::exists(path, ec)) return failed(openErrno, OpenResult::Failed);
+    errno = 0;
     if (file_.Create(path)) return OpenResult::Created;
-    return file_.LockedByOther() ? OpenResult::Locked : OpenResult::Failed;
+    const int createErrno = errno;
+    return file_.LockedByOther() ? failed(0, OpenResult::Locked)
+                                 : failed(createErrno, OpenResult::Failed);
 }
 
 bool TAddressBook::Open(const std::filesystem::path& path) {

@@ -62,6 +62,9 @@ class TAddressBook {
     // does not exist, creates it. A book another process holds is never
     // created over.
     OpenResult OpenOrCreate(const std::filesystem::path& path);
+    // Why the last OpenOrCreate failed, in words ("Permission denied", ...);
+    // empty after a success.
+    const std::string& OpenError() const { return openError_; }
     // Opens an existing book for the run; false when missing or locked.
     bool Open(const std::filesystem::path& path);
     // Opens an existing book to look only (no lock, no writing).
@@ -101,6 +104,7 @@ class TAddressBook {
 
   private:
     TRecordFile file_;
+    std::string openError_;
 };
 
 } // namespace quorel

@@ -3,6 +3,8 @@
 
 #include "platform/files.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <system_error>
 
@@ -81,12 +83,17 @@ bool TShellSession::CreateFrame(std::string* error) {
     return true;
 }
 
-std::string TShellSession::CreateAddressBook(bool* ok) {
+std::string TShellSession::CreateAddressBook(bool* ok, std::string* error) {
     if (ok) *ok = true;
+    if (error) error->clear();
     if (book_.IsOpen()) return {};
     const auto result = book_.OpenOrCreate(folders_.AddressBook);
     if (result != TAddressBook::OpenResult::Created) {
-        if (ok) *ok = result == TAddressBook::OpenResult::Opened;
+        const bool opened = result == TAddressBook::OpenResult::Opened;
+        if (ok) *ok = opened;
+        if (error && !opened)
+            *error = frameLang_.Text("@AddressBookNotOpened") + "\n" +
+                     folders_.AddressBook.string() + "\n" + book_.OpenError();
         return {};
     }
     book_.Add(TAddressBook::SampleEntry(folders_.Program));
@@ -98,8 +105,22 @@ std::string TShellSession::CreateAddressBook(bool* ok) {
     return lang.Text("@AddressFileImported");
 }
 
+namespace {
+
+// A window's game never saved holds the name "NONAME.QRL": no file to reopen.
+bool NamesSavedGame(const std::string& file) {
+    std::string name = std::filesystem::path(file).filename().string();
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return char(std::toupper(c)); });
+    return !name.empty() && name != "NONAME.QRL";
+}
+
+} // namespace
+
 std::vector<std::string> TShellSession::LastGames() const {
-    return ReadLastGames(folders_.LastGames);
+    std::vector<std::string> files = ReadLastGames(folders_.LastGames);
+    std::erase_if(files, [](const std::string& f) { return !NamesSavedGame(f); });
+    return files;
 }
 
 std::optional<std::string> TShellSession::CloseQuestion() {
@@ -110,7 +131,10 @@ std::optional<std::string> TShellSession::CloseQuestion() {
 
 bool TShellSession::WriteOpenGames(const std::vector<std::string>& gameFiles) {
     ChangeFolder(folders_.Program);
-    return WriteLastGames(folders_.LastGames, gameFiles);
+    std::vector<std::string> saved;
+    for (const std::string& f : gameFiles)
+        if (NamesSavedGame(f)) saved.push_back(f);
+    return WriteLastGames(folders_.LastGames, saved);
 }
 
 void TShellSession::DestroyFrame() {

@@ -32,9 +32,9 @@ inline constexpr const char* kHashSizeRefusedCaption = "QUOREL";
 
 // The "@" keys the shell asks for, by window (the language table test checks
 // that each exists in that window's table).
-inline constexpr std::array<const char*, 7> kMainFormKeys = {
-    "@NewMail",        "@QueuedMail",          "@SentMail",       "@TrashMail",
-    "@MessagesQueued", "@CannotCreateWindows", "@NotEnoughMemory"};
+inline constexpr std::array<const char*, 8> kMainFormKeys = {
+    "@NewMail",         "@QueuedMail",          "@SentMail",       "@TrashMail",
+    "@MessagesQueued",  "@CannotCreateWindows", "@NotEnoughMemory", "@AddressBookNotOpened"};
 inline constexpr std::array<const char*, 7> kAddressDialogKeys = {
     "@Name",      "@EmailAddress", "@Comments",           "@Title",
     "@Registers", "@WantDelete",   "@AddressFileImported"};
@@ -67,18 +67,20 @@ class TShellSession {
     // creates it with a sample entry and, when quorel.lst exists, imports it.
     // Returns the text of "@AddressFileImported" in the chosen language
     // when an old list was imported, else the empty text. False in ok when
-    // the book can be neither opened nor created.
-    std::string CreateAddressBook(bool* ok = nullptr);
+    // the book can be neither opened nor created; error then gets the message
+    // for the player: "@AddressBookNotOpened", the book's path and the reason.
+    std::string CreateAddressBook(bool* ok = nullptr, std::string* error = nullptr);
 
     // First activation: the game files to reopen (non-blank lines of
-    // lastgame.lst).
+    // lastgame.lst naming a saved game).
     std::vector<std::string> LastGames() const;
 
     // Closing: the question to ask with OK and Cancel when messages are
     // queued (count + " " + "@MessagesQueued"); nullopt when none are.
     std::optional<std::string> CloseQuestion();
     // Closing, after OK or without a question: makes the program folder
-    // current and rewrites lastgame.lst with the open games' file names.
+    // current and rewrites lastgame.lst with the open games' file names;
+    // games never saved ("NONAME.QRL") have no file to reopen and are left out.
     bool WriteOpenGames(const std::vector<std::string>& gameFiles);
 
     // Frame destruction: writes the exit keys of Settings() (the frame puts

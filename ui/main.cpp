@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QSplashScreen>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 
 #include "shell/startup.h"
@@ -45,6 +46,10 @@ QPixmap SplashPicture() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit reached while writing (a mail file, the index) is a
+    // failed write the program reports and cleans up after, not a signal
+    // that ends the run halfway.
+    std::signal(SIGXFSZ, SIG_IGN);
     QElapsedTimer clock;
     clock.start();
     QApplication app(argc, argv);
@@ -72,7 +77,10 @@ int main(int argc, char** argv) {
     if (!session.CreateFrame(&error))
         QMessageBox::warning(nullptr, QStringLiteral("Quorel"), QString::fromStdString(error));
     bool bookOk = true;
-    const std::string imported = session.CreateAddressBook(&bookOk);
+    std::string bookError;
+    const std::string imported = session.CreateAddressBook(&bookOk, &bookError);
+    if (!bookOk)
+        QMessageBox::warning(nullptr, QStringLiteral("Quorel"), QString::fromStdString(bookError));
 #ifdef QUOREL_HAVE_DIALOGS
     quorel::ui::RegisterDialogs();
 #endif

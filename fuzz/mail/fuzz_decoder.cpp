@@ -20,5 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     TmsMessage again;
     again.LoadFromString(stored);
+    TmsMessage raw; // the same bytes as a server's dot-stuffed text
+    raw.LoadFromPop3Text(text);
     return 0;
 }

@@ -6,15 +6,15 @@ set -euo pipefail
 dest=/opt/quorel-test/pytestsuite
 marker="$dest/usr/lib/python3.11/test/test_email/data"
 if [ -d "$marker" ]; then exit 0; fi
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+# shellcheck source=../as_root.sh
+. "$(dirname "$0")/../as_root.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 if ! apt-get download libpython3.11-testsuite >/dev/null 2>&1; then
-  $SUDO apt-get update -qq
+  as_root apt-get update -qq
   apt-get download libpython3.11-testsuite
 fi
-$SUDO mkdir -p "$dest"
-$SUDO dpkg -x libpython3.11-testsuite_*.deb "$dest"
+as_root mkdir -p "$dest"
+as_root dpkg -x libpython3.11-testsuite_*.deb "$dest"
 test -d "$marker"

@@ -1,11 +1,12 @@
 #pragma once
-// Helpers shared by the chess tests: games set up from EPD and moves entered
-// the way the board does it.
+// Helpers shared by the chess tests: games set up from EPD, moves entered
+// the way the board does it, and hand-built file images.
 #include "chess/moveentry.h"
 #include "chess/notation.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace quorel::chess::testing {
@@ -48,5 +49,34 @@ inline void Play(TGameRecord& rec, TChessPosition& pos, const std::string& moves
         at = end + 1;
     }
 }
+
+// Hand-built byte images, written field by field at fixed offsets.
+struct Bytes {
+    std::string b;
+    explicit Bytes(size_t n) : b(n, '\0') {}
+    // string[n] from raw Windows-1252 bytes.
+    Bytes& Str(size_t at, const std::string& cp, size_t lengthByte = std::string::npos) {
+        b[at] = char(lengthByte == std::string::npos ? cp.size() : lengthByte);
+        std::memcpy(&b[at + 1], cp.data(), cp.size());
+        return *this;
+    }
+    Bytes& U8(size_t at, uint8_t v) {
+        b[at] = char(v);
+        return *this;
+    }
+    Bytes& U16(size_t at, uint16_t v) {
+        b[at] = char(v & 0xFF);
+        b[at + 1] = char(v >> 8);
+        return *this;
+    }
+    Bytes& F64(size_t at, double v) {
+        std::memcpy(&b[at], &v, 8);
+        return *this;
+    }
+    Bytes& Raw(size_t at, const void* p, size_t n) {
+        std::memcpy(&b[at], p, n);
+        return *this;
+    }
+};
 
 } // namespace quorel::chess::testing

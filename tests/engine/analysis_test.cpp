@@ -98,6 +98,8 @@ TEST(EngineFileTest, MovetextMatchesThePgnWriter) {
             EXPECT_EQ(RebelPGNText(g, REmode::ModNext, false, "Ann Smith", "Bob"), pgn);
         }
     }
+    // The engine reads PGN: English piece letters whatever the move list shows.
+    EXPECT_EQ(RebelMovetext(games[3], 5, false), "1.e4 Nf6 2.e5 d5 3.exd6 {e.p.}  *");
     // Black moved first: no number before its move, White's from 2.
     EXPECT_EQ(RebelMovetext(games[4], 3, false), "Kd7 2.e4 Kd6  *");
     EXPECT_EQ(RebelMovetext(games[2], 13, false),

@@ -50,7 +50,7 @@ TEST_F(EncoderTest, PlainFormWithAllStandardHeaders) {
                                       "Content-Transfer-Encoding: 7bit\n"
                                       "\n"
                                       "Hello\n"
-                                      "..\n"
+                                      ".\n"
                                       "..\n"
                                       "Bye\n");
     EXPECT_EQ(m.SaveToString(), expected);
@@ -234,7 +234,7 @@ TEST_F(EncoderTest, SingleAttachmentAndUuencodedForms) {
                                      "Subject:  UU\n"
                                      "\n"
                                      "Here it is\n"
-                                     "..\n"
+                                     ".\n"
                                      "\n"
                                      "begin 600 game.qrl\n"
                                      "#0V%T\n"

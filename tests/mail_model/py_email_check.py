@@ -4,6 +4,9 @@
   py_email_check.py read FILE...   one block of lines per file: sender, recipients,
                                    subject, body text and attachments as
                                    Python reads the encoder's output
+  py_email_check.py queued FILE... as read, then "date: " + the Date header read
+                                   back as ISO time with its offset and
+                                   "message-id: " + the Message-ID header
   py_email_check.py corpus FILE... one block of lines per file: the attachments the
                                    message model should find (count, names,
                                    decoded sizes), derived from Python's parse
@@ -23,7 +26,7 @@ def addr_list(values):
     return [[n, a] for n, a in email.utils.getaddresses(values)]
 
 
-def read(path):
+def read(path, headers=False):
     with open(path, "rb") as f:
         msg = email.message_from_binary_file(f, policy=email.policy.default)
     out = {
@@ -50,7 +53,12 @@ def read(path):
             "size": len(data),
             "sha256": hashlib.sha256(data).hexdigest(),
         })
-    print(canonical_read(out))
+    text = canonical_read(out)
+    if headers:
+        date = msg.get("Date")
+        text += "\ndate: " + (date.datetime.isoformat() if date and date.datetime else "-")
+        text += "\nmessage-id: " + str(msg.get("Message-ID", "-"))
+    print(text)
 
 
 def esc(text):
@@ -191,7 +199,10 @@ def corpus(path):
 def main():
     mode, files = sys.argv[1], sys.argv[2:]
     for f in files:
-        read(f) if mode == "read" else corpus(f)
+        if mode in ("read", "queued"):
+            read(f, mode == "queued")
+        else:
+            corpus(f)
 
 
 if __name__ == "__main__":

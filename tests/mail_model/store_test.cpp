@@ -416,3 +416,45 @@ TEST(Store, NewMessageFileNames) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Store, DateAndMessageIdHeaders) {
+    // The Date header carries the offset in effect at that local time.
+    const char* oldTz = std::getenv("TZ");
+    const std::string saved = oldTz ? oldTz : "";
+    struct Row {
+        const char* tz;
+        int year, month, day, hour, minute, second;
+        const char* text;
+    } rows[] = {
+        {"Europe/Berlin", 2026, 12, 7, 17, 5, 9, "Mon, 07 Dec 2026 17:05:09 +0100"},
+        {"Europe/Berlin", 2026, 7, 1, 8, 0, 0, "Wed, 01 Jul 2026 08:00:00 +0200"},
+        {"America/New_York", 2026, 1, 31, 23, 59, 59, "Sat, 31 Jan 2026 23:59:59 -0500"},
+        {"UTC", 2024, 2, 29, 0, 0, 1, "Thu, 29 Feb 2024 00:00:01 +0000"},
+    };
+    for (const Row& r : rows) {
+        setenv("TZ", r.tz, 1);
+        tzset();
+        const double date =
+            quorel::EncodeDate(r.year, r.month, r.day) + quorel::EncodeTime(r.hour, r.minute, r.second);
+        EXPECT_EQ(RfcDate(date), r.text) << r.tz;
+    }
+    if (oldTz)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+
+    const std::regex id(R"(<[0-9a-f]+\.[0-9a-f]{16}\.quorel@([^@<> ]+)>)");
+    std::smatch m;
+    const std::string a = NewMessageId("Ann <ann@Mail.Example.org>");
+    ASSERT_TRUE(std::regex_match(a, m, id)) << a;
+    EXPECT_EQ(m[1], "Mail.Example.org");
+    EXPECT_NE(NewMessageId("ann@x.org"), NewMessageId("ann@x.org"));
+    const std::string none = NewMessageId("");
+    ASSERT_TRUE(std::regex_match(none, m, id)) << none;
+    EXPECT_EQ(m[1], "quorel.invalid");
+}
+
+} // namespace

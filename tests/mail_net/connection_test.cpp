@@ -330,18 +330,20 @@ TEST(ConnectionRetrieve, StopDuringATransferRunsTheRecovery) {
     EXPECT_EQ(f.store.IndexCount(), 0);
 }
 
-TEST(ConnectionRetrieve, TrailingDoubleDotLineIsDropped) {
+TEST(ConnectionRetrieve, DottedLinesArriveAsTheyWereTyped) {
+    // On the wire "..." is the sender's "..": un-stuffed once, it is kept,
+    // the last line included; only the server's terminator goes.
     Fixture f("retrieve_dots");
     f.logic->RemotePOPUserMessageSave(0,
                                       "From: Bob <bob@example.org>\r\nTo: Ann <ann@example.org>\r\n"
-                                      "Subject: s\r\n\r\nline\r\n...\r\n.\r\n");
+                                      "Subject: s\r\n\r\nline\r\n..\r\n...\r\n.\r\n");
     f.logic->RemotePOPUserMessageSave(1, "From: bob@example.org\r\nSubject: empty\r\n\r\n.\r\n");
     ASSERT_EQ(f.store.IndexCount(), 2);
     TMailIndexRecord r;
     ASSERT_TRUE(f.store.ReadRecord(1, r));
     TmsMessage m;
     m.LoadFromFile(f.root / "mailbox" / r.FileName);
-    EXPECT_EQ(m.Body, (std::vector<std::string>{"line"}));
+    EXPECT_EQ(m.Body, (std::vector<std::string>{"line", ".", ".."}));
     ASSERT_TRUE(f.store.ReadRecord(2, r));
     EXPECT_EQ(r.From, "bob@example.org"); // the address when there is no name
     EXPECT_EQ(r.To, "");

@@ -86,6 +86,10 @@ TEST(SmtpDialogue, OriginalHeloFlowByteForByte) {
     smtp.Disconnect();
     server.Join();
 
+    // The lone "." body line goes out doubled.
+    const size_t dot = stream.find("\r\n.\r\n");
+    ASSERT_NE(dot, std::string::npos);
+    const std::string wire = stream.substr(0, dot + 2) + "." + stream.substr(dot + 2);
     const std::string host = smtp.LocalHostName();
     const std::string expected = "HELO " + host + "\r\nHELO\r\n" +
                                  "MAIL FROM:<ann@example.org>\r\n"
@@ -93,14 +97,12 @@ TEST(SmtpDialogue, OriginalHeloFlowByteForByte) {
                                  "RCPT TO:<carl@example.org>\r\n"
                                  "RCPT TO:<dora@example.org>\r\n"
                                  "DATA\r\n" +
-                                 stream + "\r\n.\r\nQUIT\r\n";
+                                 wire + "\r\n.\r\nQUIT\r\n";
     EXPECT_EQ(server.Received(), expected);
-    // The lone "." body line goes out doubled.
-    EXPECT_NE(stream.find("\r\n..\r\n"), std::string::npos);
     EXPECT_EQ(order, (std::vector<std::string>{"prepare", "sending", "sent"}));
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back(), std::make_pair(0, 0u));
-    EXPECT_EQ(progress[progress.size() - 2], std::make_pair(100, uint32_t(stream.size())));
+    EXPECT_EQ(progress[progress.size() - 2], std::make_pair(100, uint32_t(wire.size())));
     // The log holds the dialogue but not the body.
     const auto& log = smtp.Log();
     EXPECT_EQ(log.front(), "220-smtp.example.org first line");
@@ -794,14 +796,14 @@ TEST(TlsDialogue, RefusedStartTlsIsAnErrorNeverAPlainFallBack) {
 }
 
 TEST(SmtpDialogue, LinesBeginningWithADotSurviveTheTransfer) {
-    // A lone "." body line is stored as ".." by the message file; other
-    // dotted lines must be doubled for the wire, or the server eats the dot.
+    // Every line that begins with a dot goes doubled on the wire, or the
+    // server eats the dot.
     struct Row {
         const char* stored;
         const char* wire;
     } rows[] = {
         {"a\r\n.\r\nb\r\n", "a\r\n..\r\nb\r\n"},
-        {"a\r\n..\r\nb\r\n", "a\r\n..\r\nb\r\n"},
+        {"a\r\n..\r\nb\r\n", "a\r\n...\r\nb\r\n"},
         {"...Nf6 was best\r\n", "....Nf6 was best\r\n"},
         {".hidden\r\n.x", "..hidden\r\n..x"},
         {"no dots\r\n", "no dots\r\n"},

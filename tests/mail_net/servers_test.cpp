@@ -3,6 +3,8 @@
 // file goes out by SMTP, comes back by POP3, is filed in New Mail and its
 // game file lands in the games folder unchanged; TLS, STARTTLS, AUTH and the
 // failures that real servers produce.
+#include "chess/moveentry.h"
+#include "compose/gameblock.h"
 #include "mail/connection.h"
 #include "platform/files.h"
 #include "shell/lang/multilang.h"
@@ -373,6 +375,97 @@ TEST_F(RealServers, QrltoolQueueSendListFetch) {
                   (root / "body.txt").string() + "'"),
               0);
     EXPECT_EQ(run("mail send", &out), 1) << out;
+}
+
+// The move message from end to end: a move entered as the board enters it,
+// the game saved, its message queued from the composer's fields, sent with
+// qrltool mail send, and fetched by the opponent's own program folder, where
+// the game file arrives byte for byte and the body as it was written.
+TEST_F(RealServers, MoveMessageFromTheBoardToTheOpponent) {
+    const std::string opponent = env["MAIL_USER"] + "@" + env["MAIL_DOMAIN"];
+    const std::string tool = std::string(QUOREL_BINARY_DIR) + "/bin/qrltool";
+    auto run = [&](const fs::path& home, const std::string& args, const std::string& input = "") {
+        const std::string cmd = "printf '%s\\n' '" + input + "' | QUOREL_HOME='" + home.string() +
+                                "' '" + tool + "' " + args + " 2>&1";
+        FILE* p = popen(cmd.c_str(), "r");
+        std::string text;
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+            text.append(buf, n);
+        const int rc = pclose(p);
+        return std::make_pair(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, text);
+    };
+    auto program = [&](const std::string& name, const std::string& own) {
+        const fs::path home = root / name;
+        for (auto d : {"mailbox", "games", "attach"})
+            fs::create_directories(home / d);
+        const std::string ini = "[Setup]\r\nSMTP Server=127.0.0.1:" + env["SMTPS_PORT"] +
+                                "\r\nPOP3 Server=127.0.0.1:" + env["POP3_PORT"] +
+                                "\r\nPOP3 User Name=" + env["MAIL_USER"] + "\r\nEmail Address=" +
+                                own + "\r\nUser Name=" + name +
+                                "\r\nSMTP Security=TLS\r\nPOP3 Security=STARTTLS\r\nSMTP User Name=" +
+                                env["MAIL_USER"] + "\r\nTrusted Certificate=" + env["CERT"] + "\r\n";
+        EXPECT_TRUE(quorel::AtomicWriteFile(home / "quorel.ini", ini));
+        EXPECT_EQ(run(home, "password pop3", env["MAIL_PASSWORD"]).first, 0);
+        EXPECT_EQ(run(home, "password smtp", env["MAIL_PASSWORD"]).first, 0);
+        return home;
+    };
+    const fs::path ann = program("ann", "ann@example.org");
+    const fs::path bob = program("bob", opponent);
+
+    namespace chess = quorel::chess;
+    chess::TGameRecord rec = chess::TGameRecord::NewGame();
+    rec.Event = "Friendly";
+    rec.Round = "1";
+    rec.White = "Ann Player";
+    rec.Black = "J\u00F6rg Opponent";
+    rec.WhiteAddress = "ann@example.org";
+    rec.BlackAddress = opponent;
+    rec.SendDates = 1;
+    rec.SendGameFile = 1;
+    chess::TChessPosition pos;
+    ASSERT_TRUE(chess::EnterMove(rec, pos, 14, 34, {}, 46090.5).Accepted);
+    const std::string name = "ANN PLAYER - JORG OPPONENT (1).QRL";
+    ASSERT_TRUE(chess::SaveToFile(ann / "games", name, rec, "").Ok);
+    std::string game;
+    ASSERT_TRUE(quorel::ReadWholeFile(ann / "games" / name, game));
+
+    quorel::compose::TMessageDraft draft;
+    draft.GameFile = ann / "games" / name;
+    quorel::compose::WriteGame(draft, rec, {"ann@example.org", '/'});
+    EXPECT_EQ(draft.Address, opponent);
+    draft.Body.insert(draft.Body.end(), {"Your move, J\u00F6rg.", "..", "."});
+    {
+        TMailStore annStore;
+        ASSERT_TRUE(annStore.Open(ann / "mailbox", kFolders));
+        const auto q = quorel::compose::QueueDraft(annStore, draft,
+                                                   {"Ann Player", "ann@example.org", {}});
+        ASSERT_TRUE(q.Ok) << q.Error;
+    }
+    auto sent = run(ann, "mail send");
+    ASSERT_EQ(sent.first, 0) << sent.second;
+    ASSERT_EQ(WaitForMessages(1), 1);
+    auto fetched = run(bob, "mail fetch --delete --save-games yes");
+    ASSERT_EQ(fetched.first, 0) << fetched.second;
+
+    std::string arrived;
+    ASSERT_TRUE(quorel::ReadWholeFile(bob / "games" / name, arrived)) << fetched.second;
+    EXPECT_TRUE(arrived == game);
+    TMailStore bobStore;
+    ASSERT_TRUE(bobStore.OpenReadOnly(bob / "mailbox"));
+    auto received = bobStore.FolderRecords(kFolderNew);
+    ASSERT_EQ(received.size(), 1u);
+    // (Header values are read trimmed: the subject's trailing blank stays behind.)
+    EXPECT_EQ(received[0].second.Subject, "[Friendly (1). Move :   1.e4]");
+    TmsMessage m;
+    m.LoadFromFile(bobStore.GetFileName(received[0].first));
+    // The body as written, then the note of the saved game file.
+    ASSERT_GE(m.Body.size(), draft.Body.size());
+    EXPECT_EQ(std::vector<std::string>(m.Body.begin(), m.Body.begin() + long(draft.Body.size())),
+              draft.Body);
+    EXPECT_FALSE(m.Headers.GetFieldValue("Message-ID").empty());
+    EXPECT_FALSE(m.Headers.GetFieldValue("Date").empty());
 }
 
 // A certificate that is trusted but names another host is refused: the host

@@ -398,6 +398,29 @@ TEST(BuildGameRecord, SpecialMoves) {
     EXPECT_EQ(b.Move(1).Check, 1);
 }
 
+// What other programs write: a byte-order mark before the first tag, a stray
+// "}" outside any comment, a long-form move with its promotion letter.
+TEST(BuildGameRecord, OtherProgramsShapes) {
+    TPGNReader r;
+    auto bom = Convert("\xEF\xBB\xBF[Event \"First\"]\n[Site \"Here\"]\n\n1.e4 e5 *\n", r);
+    EXPECT_EQ(bom.Event, "First");
+    EXPECT_EQ(bom.MoveCount, 2);
+    auto brace = Convert("[Event \"A\"]\n\n1.e4 } e5 2.Nf3 {a comment} }Nc6 *\n", r);
+    EXPECT_EQ(r.ParseError, "");
+    EXPECT_EQ(brace.MoveCount, 4);
+    const std::pair<const char*, int> promotions[] = {
+        {"d7d8n", ch::kWhiteKnight}, {"d7d8N", ch::kWhiteKnight}, {"d7d8b", ch::kWhiteBishop},
+        {"d7d8R", ch::kWhiteRook},   {"d7d8q", ch::kWhiteQueen},  {"d7d8", ch::kWhiteQueen},
+    };
+    for (const auto& [move, piece] : promotions) {
+        auto g = Convert(
+            std::string("[FEN \"7k/3P4/8/8/8/8/8/4K3 w - - 0 1\"]\n\n1.") + move + " *\n", r);
+        EXPECT_EQ(r.ParseError, "") << move;
+        ASSERT_EQ(g.MoveCount, 1) << move;
+        EXPECT_EQ(g.Move(1).Promotion, piece) << move;
+    }
+}
+
 TEST(BuildGameRecord, DisambiguationAsWritten) {
     TPGNReader r;
     auto rec = Convert("[FEN \"4k3/8/8/8/8/5N2/8/RN2K2R w - - 0 1\"]\n\n"
@@ -405,7 +428,8 @@ TEST(BuildGameRecord, DisambiguationAsWritten) {
                        r);
     ASSERT_EQ(rec.MoveCount, 6);
     EXPECT_EQ(rec.Move(1).Disambiguation, ch::kDisambiguateFile);
-    EXPECT_EQ(rec.Move(3).Disambiguation, 0); // a full square is neither
+    // A full square is both, so that the game is exported as it was written.
+    EXPECT_EQ(rec.Move(3).Disambiguation, ch::kDisambiguateFile | ch::kDisambiguateRank);
     EXPECT_EQ(rec.Move(5).Disambiguation, ch::kDisambiguateRank);
     EXPECT_EQ(r.ParseError, "Error parsing \rMove Num   : 4\rMove       : [Qd1]");
 }

@@ -1,10 +1,14 @@
 // The PGN writer: exact game text, the three targets, write errors, and the
 // round trip reader -> game file -> writer -> reader.
+#include "chess/moveentry.h"
+#include "chess/notation.h"
 #include "pgn/reader.h"
 #include "pgn/writer.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 namespace quorel::pgn {
 namespace {
@@ -65,6 +69,12 @@ TEST(PGNGameText, ExactText) {
     std::string twelve = "1.Nf3 Nf6 2.Ng1 Ng8 3.Nf3 Nf6 4.Ng1 Ng8 5.Nf3 Nf6 6.Ng1 Ng8";
     ch::TGameRecord noResult = Game("*");
     noResult.Result = "";
+    // PGN is written with English piece letters whatever the move list shows.
+    ch::TGameRecord german = Game("1.e4 e5 2.Nf3 Nc6 3.Bb5 a6 4.O-O *");
+    german.MoveListLanguage = ch::kGerman;
+    german.Date = "";
+    std::string germanText = Tags("*") + "1.e4 e5 2.Nf3 Nc6 3.Bb5 a6 4.O-O  *\r\n";
+    germanText.replace(germanText.find("2024.01.02"), 10, "????.??.??");
     const Case cases[] = {
         {"four half-moves", Game("1.e4 e5 2.Nf3 Nc6 *"), Tags("*") + "1.e4 e5 2.Nf3 Nc6  *\r\n"},
         {"no moves and no result", noResult,
@@ -79,7 +89,8 @@ TEST(PGNGameText, ExactText) {
         {"black moved first", Game("1... Kd7 2.e4 Ke6 *", "*", "4k3/8/8/8/8/8/4P3/4K3 b - - 0 1"),
          Tags("*", "4k3/8/8/8/8/8/4P3/4K3 b - - 0 1") + "Kd7 2.e4 Ke6  *\r\n"},
         {"white moved first in a set-up", Game("1.e4 Kd7 *", "*", "4k3/8/8/8/8/8/4P3/4K3 w - -"),
-         Tags("*", "4k3/8/8/8/8/8/4P3/4K3 w - -") + "1.e4 Kd7  *\r\n"},
+         Tags("*", "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1") + "1.e4 Kd7  *\r\n"},
+        {"german move list, unknown date", german, germanText},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PGNGameText(c.rec), c.expected) << c.name;
@@ -184,6 +195,63 @@ TEST(PGNRoundTrip, ImportSaveExportImport) {
     EXPECT_EQ(second.White, first.White);
     EXPECT_EQ(second.Black, first.Black);
     EXPECT_EQ(second.Result, "1-0");
+}
+
+// Moves entered as on the board, with three queens able to reach b2 and two
+// knights on one file, in a game whose move list is German and whose date is
+// empty: the export is read by pgn-extract without a complaint and names the
+// same moves, and the reader brings back every move as entered.
+TEST(PGNRoundTrip, MovesEnteredOnTheBoard) {
+    const std::string tool = "/usr/games/pgn-extract";
+    ASSERT_TRUE(fs::exists(tool)) << "pgn-extract is not installed (scripts/setup.sh)";
+    const std::string moves = "a1b2 g8f6 c1c3 f6d5 b7b8n g4e3";
+    ch::TChessPosition pos(ch::TBoardRecord{});
+    ch::TGameRecord rec;
+    const std::string epd = "4k1n1/1P6/8/8/6n1/Q7/8/Q1Q4K w - -";
+    ASSERT_TRUE(pos.MakeBoardFromEPD(epd, rec.Board));
+    rec.SetupPosition = 1;
+    rec.SetupEPD = epd;
+    rec.SetupWhiteFirst = 1;
+    rec.Date = "";
+    rec.Result = "*";
+    rec.MoveListLanguage = ch::kGerman;
+    std::istringstream in(moves);
+    for (std::string m; in >> m;) {
+        const int choice = m.size() > 4 ? int(std::string("qrbn").find(m[4])) : 0;
+        ASSERT_TRUE(ch::EnterMove(
+                        rec, pos, ch::SquareFromText(m.substr(0, 2)),
+                        ch::SquareFromText(m.substr(2, 2)), [choice](bool) { return choice; },
+                        45000.0)
+                        .Accepted)
+            << m;
+    }
+    TempDir dir;
+    ASSERT_TRUE(ExportGameToFile(dir / "game.pgn", rec, "Ann", "Bob", true).Ok);
+    const std::string text = ReadFile(dir / "game.pgn");
+    EXPECT_NE(text.find("[Date \"????.??.??\"]"), std::string::npos) << text;
+    EXPECT_NE(text.find("1.Qa1b2 N8f6 2.Qcc3 Nd5 3.b8=N Nge3"), std::string::npos) << text;
+
+    int status = 0;
+    test::RunCommand(tool + " -s -Wuci -l " + (dir / "log").string() + " -o " +
+                         (dir / "uci").string() + " " + (dir / "game.pgn").string(),
+                     &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(dir / "log"), "") << "pgn-extract complained";
+    std::string uci = ReadFile(dir / "uci");
+    for (char& c : uci)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_NE(uci.find(moves + " *"), std::string::npos) << uci;
+
+    ch::TGameRecord back = FromPgn(text);
+    ASSERT_EQ(back.MoveCount, rec.MoveCount);
+    for (int k = 1; k <= rec.MoveCount; ++k) {
+        EXPECT_EQ(back.Move(k).From, rec.Move(k).From) << k;
+        EXPECT_EQ(back.Move(k).To, rec.Move(k).To) << k;
+        EXPECT_EQ(back.Move(k).Promotion, rec.Move(k).Promotion) << k;
+        EXPECT_EQ(back.Move(k).Disambiguation, rec.Move(k).Disambiguation) << k;
+    }
+    // Exported again, the game is the same text.
+    EXPECT_EQ(PGNTextBytes(PGNGameText(back, "Ann", "Bob")) + "\r\n", text);
 }
 
 } // namespace

@@ -40,6 +40,29 @@ TEST(CodePage, UnmappableAndMalformedBecomeQuestionMarks) {
     EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");                 // cut at the end
 }
 
+TEST(CodePage, LettersOutsideTheCodePageAreTransliteratedAndReported) {
+    struct Row {
+        const char* utf8;
+        const char* cp;
+        bool changed;
+    } rows[] = {
+        // Windows-1252 keeps its own accented letters (o acute) as they are.
+        {"\xC5\x81ukasz, \xC5\xBB\xC3\xB3\xC5\x82\xC4\x87", "Lukasz, Z\xF3lc", true},
+        {"Erd\xC5\x91s, \xC8\x98tefan", "Erdos, Stefan", true},
+        {"\xD0\xAF", "YA", true},                                // Cyrillic capital ya
+        {"\xE4\xB8\xAD", "?", true},                             // CJK: no letters to give
+        {"a\xC3z", "a?z", true},                                 // malformed
+        {"M\xC3\xBCller \xE2\x82\xAC", "M\xFCller \x80", false}, // all in the code page
+        {"plain", "plain", false},
+    };
+    for (const Row& r : rows) {
+        bool changed = false;
+        EXPECT_EQ(Utf8ToCp1252(r.utf8, &changed), r.cp) << r.utf8;
+        EXPECT_EQ(changed, r.changed) << r.utf8;
+        EXPECT_EQ(NeedsTransliteration(r.utf8), r.changed) << r.utf8;
+    }
+}
+
 TEST(CodePage, CaseHelpersTouchOnlyAscii) {
     EXPECT_TRUE(EqualNoCase("Game.QRL", "game.qrl"));
     EXPECT_FALSE(EqualNoCase("game.qrl", "game.qr"));

@@ -192,6 +192,48 @@ TEST(ShellSession, StartUpAndShutdownWithoutAWindow) {
     EXPECT_EQ(again.MailStore().QueuedCount(), 2);
 }
 
+// Games never saved hold "NONAME.QRL": lastgame.lst lists saved games only,
+// and an old list naming such a game reopens nothing for it.
+TEST(ShellSession, LastGamesListSavedGamesOnly) {
+    KeepCurrentDir keep;
+    TempDir dir;
+    const fs::path home = dir / "home";
+    fs::create_directories(home);
+    WriteBytes(home / "lastgame.lst", "NONAME.QRL\r\n/x/games/noname.qrl\r\nold.QRL\r\n");
+    TShellSession s(HomeEnv(home));
+    ASSERT_TRUE(s.CheckSingleInstance());
+    ASSERT_TRUE(s.CreateFrame());
+    EXPECT_EQ(s.LastGames(), std::vector<std::string>{"old.QRL"});
+    ASSERT_TRUE(s.WriteOpenGames({(home / "games" / "a.QRL").string(), "NONAME.QRL",
+                                  "b.qrl", "noname.qrl"}));
+    EXPECT_EQ(ReadBytes(home / "lastgame.lst"), (home / "games" / "a.QRL").string() +
+                                                    "\r\nb.qrl\r\n");
+}
+
+// An address book that can be neither opened nor created (here a link to a
+// folder that is gone, as with a drive not mounted): the player is told which
+// file and why.
+TEST(ShellSession, AddressBookThatCannotBeOpenedIsReported) {
+    KeepCurrentDir keep;
+    TempDir dir;
+    const fs::path home = dir / "home";
+    fs::create_directories(home);
+    fs::create_symlink(home / "gone" / "address.lst", home / "address.lst");
+    WriteBytes(home / "quorel.ini", "[Setup]\r\nLanguage=2\r\n");
+    TShellSession s(HomeEnv(home));
+    ASSERT_TRUE(s.CheckSingleInstance());
+    s.ScanCommandLine({});
+    ASSERT_TRUE(s.CreateFrame());
+    bool ok = true;
+    std::string error;
+    EXPECT_EQ(s.CreateAddressBook(&ok, &error), "");
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(s.AddressBook().IsOpen());
+    EXPECT_EQ(error, "Das Adressbuch kann weder geöffnet noch angelegt werden; Quorel läuft bis "
+                     "zum nächsten Start ohne es:\n" +
+                         (home / "address.lst").string() + "\n" + std::strerror(ENOENT));
+}
+
 TEST(ShellSession, FirstRunAndTheSettingsDialog) {
     KeepCurrentDir keep;
     TempDir home;

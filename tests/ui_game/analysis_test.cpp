@@ -372,6 +372,8 @@ TEST_F(AnalysisTest, StockfishHintIsALegalMoveOfThePositionShown) {
     // The move the hint marks is accepted on the board shown (White's move).
     EXPECT_NE(w.Board()->Position().PieceOnSquare(from), 0);
     EXPECT_LE(w.Board()->Position().PieceOnSquare(from), 6);
+    uitest::ModalAnswers answers;
+    answers.Press(QMessageBox::Yes); // the later moves of the game are dropped
     w.DiagramMouseUp(from, to);
     EXPECT_EQ(w.Record().MoveCount, 5) << from << "-" << to;
     EXPECT_EQ(w.Record().Move(5).From, from);

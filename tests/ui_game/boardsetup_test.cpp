@@ -2,6 +2,7 @@
 // exchanged with the caller, and the refusals of entered EPD text.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputDialog>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -116,6 +117,41 @@ TEST(BoardSetup, RefusedEPDTextsShowTheirMessagesAndClearTheBoard) {
         EXPECT_EQ(answers.Texts()[1], QStringLiteral("Error in EPD description")) << r.epd;
         for (int sq : {4, 74})
             EXPECT_EQ(dialog.Board()->Position().PieceOnSquare(sq), 0) << r.epd;
+    }
+}
+
+// A mistyped EPD entered by the player shows one error and leaves the board
+// and the controls as they were.
+TEST(BoardSetup, MistypedEnteredEPDShowsOneErrorAndKeepsTheBoard) {
+    uitest::TempProgram program;
+    struct Row {
+        const char* text;
+        const char* message;
+    } rows[] = {
+        {"hello world", "Error in EPD position description"},
+        {"4k3/8/8/8/8/8/8/4K3 x - -", "Error in EPD move right description"},
+        {"4k3/8/8/8/8/8/8/4K3 w - e5", "Error in EPD ep field description"},
+    };
+    for (const Row& r : rows) {
+        TBoardSetup dialog;
+        dialog.SetEPD(QStringLiteral("r3k3/8/8/3pP3/8/8/8/4K2R b Kq -"));
+        dialog.show();
+        const chess::TBoardRecord before = dialog.Board()->Position().GetBoard();
+        const QString epdBefore = dialog.BuildEPD();
+        uitest::ModalAnswers answers;
+        answers.Then([&](QWidget* d) {
+            auto* input = qobject_cast<QInputDialog*>(d);
+            ASSERT_NE(input, nullptr);
+            input->setTextValue(QLatin1String(r.text));
+            input->accept();
+        });
+        answers.Press(QMessageBox::Ok);
+        answers.Press(QMessageBox::Ok); // a second error would be answered here
+        dialog.piEnterEPDClick();
+        QTest::qWait(100);
+        EXPECT_EQ(answers.Texts(), QStringList{QLatin1String(r.message)}) << r.text;
+        EXPECT_EQ(dialog.Board()->Position().GetBoard(), before) << r.text;
+        EXPECT_EQ(dialog.BuildEPD(), epdBefore) << r.text;
     }
 }
 

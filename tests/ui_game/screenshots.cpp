@@ -1,6 +1,6 @@
 // Takes the screenshots of the manual and the review under an X server
-// (Xvfb): the frame with two games, the five pages of the game window and
-// board setup. Usage: ui_screenshots OUTDIR (DISPLAY set). Not a test.
+// (Xvfb): the frame with two games, a maximised game window, the five pages
+// of the game window, the pieces on both square colours and board setup. Usage: ui_screenshots OUTDIR (DISPLAY set). Not a test.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -107,6 +107,29 @@ int main(int argc, char** argv) {
         fresh->parentWidget()->setGeometry(390, 150, 880, 640);
         fresh->parentWidget()->raise();
         Shot(QStringLiteral("ui-frame.png"));
+
+        // The whole screen, the game window maximised: the board grows.
+        frame.setGeometry(0, 0, 1600, 1000);
+        fresh->parentWidget()->hide();
+        sample->parentWidget()->showMaximized();
+        Shot(QStringLiteral("ui-game-maximised.png"), QRect(0, 0, 1600, 1000));
+    }
+
+    {
+        // Every piece on both square colours, at the default square size
+        // and at twice it.
+        chess::TChessPosition pos;
+        chess::TBoardRecord b{};
+        pos.MakeBoardFromEPD("8/8/KQRBNP2/1KQRBNP1/kqrbnp2/1kqrbnp1/8/8 w - -", b);
+        for (int size : {TChessDiagram::kSquare, 2 * TChessDiagram::kSquare}) {
+            TChessDiagram2D board;
+            board.SetColors(QColor(240, 217, 181), QColor(181, 136, 99));
+            board.SetSquareSize(size);
+            board.ShowPosition(pos);
+            board.move(0, 0);
+            board.show();
+            Shot(QStringLiteral("ui-pieces-%1.png").arg(size), board.frameGeometry());
+        }
     }
 
     TForm2 game;

@@ -6,7 +6,7 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$here/build/release}
 out=$here/docs/screenshots
 display=:98
-Xvfb $display -screen 0 1280x900x24 >/dev/null 2>&1 &
+Xvfb $display -screen 0 1600x1000x24 >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb' EXIT
 sleep 1

@@ -109,7 +109,7 @@ chess::TGameRecord GameFromEPD(const std::string& epd) {
 }
 
 void Drag(ui::TChessDiagram* board, int from, int to) {
-    const QPoint half(ui::TChessDiagram::kSquare / 2, ui::TChessDiagram::kSquare / 2);
+    const QPoint half(board->SquareSize() / 2, board->SquareSize() / 2);
     const QPoint a = board->SquareOrigin(from) + half;
     const QPoint b = board->SquareOrigin(to) + half;
     QTest::mousePress(board, Qt::LeftButton, {}, a);

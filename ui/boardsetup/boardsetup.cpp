@@ -503,13 +503,31 @@ void TBoardSetup::piEnterEPDClick() {
     const QString text = AskText(this, Msg(QStringLiteral("@EPDInputTitle")),
                                  Msg(QStringLiteral("@EPDInputPrompt")), QString(), &ok);
     if (!ok || text.isEmpty()) return;
-    epd_ = text;
+    // A text that fails has shown its own error; the board and the controls
+    // go back to what they were.
+    const TChessPosition board = board_->Position();
+    const bool white = rbWhite_->isChecked();
+    const bool castling[4] = {cbWoo_->isChecked(), cbWooo_->isChecked(), cbBoo_->isChecked(),
+                              cbBooo_->isChecked()};
+    const int ep = epField_->currentIndex();
+    const QString epd = epd_, opcodes = opcodes_;
+    const int piece = selected_;
     opcodes_.clear();
     ClearControls();
-    if (!FillFromEPD(epd_)) {
-        Error(QStringLiteral("@ErrorEPD"), QStringLiteral("Quorel"));
-        ClearControls();
+    if (FillFromEPD(text)) {
+        epd_ = text;
+        return;
     }
+    board_->ShowPosition(board);
+    (white ? rbWhite_ : rbBlack_)->setChecked(true);
+    cbWoo_->setChecked(castling[0]);
+    cbWooo_->setChecked(castling[1]);
+    cbBoo_->setChecked(castling[2]);
+    cbBooo_->setChecked(castling[3]);
+    epField_->setCurrentIndex(ep);
+    epd_ = epd;
+    opcodes_ = opcodes;
+    if (piece) SelectPiece(piece);
 }
 
 void TBoardSetup::SelectPiece(int button) {

@@ -2,11 +2,12 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFontDatabase>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgRenderer>
+#include <array>
 
 #include "ui/common/langapply.h"
 #include "ui/common/msgbox.h"
@@ -15,39 +16,28 @@ namespace quorel::ui {
 
 namespace {
 
-// Glyph outlines of the twelve pieces, built once from DejaVu Sans's chess
-// symbols at a large size and scaled to each square: vector paths stay sharp
-// at every device pixel ratio.
-struct PieceGlyphs {
-    QPainterPath outline[6]; // white symbols U+2654..U+2659 (K Q R B N P)
-    QPainterPath filled[6];  // black symbols U+265A..U+265F
-    QRectF bounds[6];
-};
-
-const PieceGlyphs& Glyphs() {
-    static const PieceGlyphs glyphs = [] {
-        if (!QFontDatabase::families().contains(QStringLiteral("DejaVu Sans")))
-            QFontDatabase::addApplicationFont(
-                QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(200);
-        font.setStyleStrategy(QFont::PreferOutline);
-        PieceGlyphs g;
-        for (int i = 0; i < 6; ++i) {
-            g.outline[i].addText(0, 0, font, QString(QChar(char16_t(0x2654 + i))));
-            g.filled[i].addText(0, 0, font, QString(QChar(char16_t(0x265A + i))));
-            g.bounds[i] = g.outline[i].boundingRect().united(g.filled[i].boundingRect());
+// The twelve piece pictures (SVG, compiled in as resources), loaded once.
+// Each fills a 40x40 tile in which the piece keeps its own size and place,
+// so a pawn stays smaller than a king when every tile fills a square.
+QSvgRenderer* PieceRenderer(int piece) {
+    static const std::array<QSvgRenderer*, 13> renderers = [] {
+        static const char* const names[13] = {nullptr, "wp", "wn", "wb", "wr", "wq", "wk",
+                                              "bp",    "bn", "bb", "br", "bq", "bk"};
+        std::array<QSvgRenderer*, 13> r{};
+        for (int i = 1; i <= 12; ++i) {
+            r[size_t(i)] = new QSvgRenderer(
+                QStringLiteral(":/quorel/pieces/%1.svg").arg(QLatin1String(names[i])));
+            // The tiles leave a margin of 3 units or more around every
+            // piece; 2 of them are cut so the pieces fill the square better.
+            r[size_t(i)]->setViewBox(QRectF(2, 2, 36, 36));
         }
-        return g;
+        return r;
     }();
-    return glyphs;
+    return piece >= 1 && piece <= 12 ? renderers[size_t(piece)] : nullptr;
 }
 
-// Piece code 1..6 (pawn..king, either colour after reduction) → glyph index
-// in the order K Q R B N P.
-int GlyphIndex(int piece) {
-    static const int map[7] = {0, 5, 4, 3, 2, 1, 0};
-    return map[(piece - 1) % 6 + 1];
+bool SameColour(int a, int b) {
+    return a != 0 && b != 0 && (a <= 6) == (b <= 6);
 }
 
 } // namespace
@@ -64,22 +54,42 @@ void TChessDiagram::SetWhiteIsAtBottom(bool v) {
     Redraw();
 }
 
+void TChessDiagram::SetSquareSize(int pixels) {
+    pixels = std::max(pixels, int(kSquare));
+    if (pixels == squareSize_) return;
+    squareSize_ = pixels;
+    setFixedSize(BoardSize(), BoardSize());
+    RefreshSquares();
+}
+
+int TChessDiagram::SquareSizeFor(QSize area) {
+    return std::max(int(kSquare), std::min(area.width(), area.height()) / 8);
+}
+
+void TChessDiagram::ClearSelection() {
+    if (selected_ < 0) return;
+    selected_ = -1;
+    RefreshSquares();
+}
+
 void TChessDiagram::ShowPosition(const TChessPosition& p) {
     position_ = p;
+    selected_ = -1; // the piece clicked may be gone
     Redraw();
 }
 
 int TChessDiagram::SquareAtPoint(QPoint p) const {
-    if (p.x() < 0 || p.y() < 0 || p.x() >= kBoard || p.y() >= kBoard) return -1;
-    const int file = p.x() / kSquare;
-    const int rank = 7 - p.y() / kSquare;
+    const int board = BoardSize();
+    if (p.x() < 0 || p.y() < 0 || p.x() >= board || p.y() >= board) return -1;
+    const int file = p.x() / squareSize_;
+    const int rank = 7 - p.y() / squareSize_;
     const int sq = rank * 10 + file;
     return whiteIsAtBottom_ ? sq : 77 - sq;
 }
 
 QPoint TChessDiagram::SquareOrigin(int square) const {
     const int sq = whiteIsAtBottom_ ? square : 77 - square;
-    return {(sq % 10) * kSquare, (7 - sq / 10) * kSquare};
+    return {(sq % 10) * squareSize_, (7 - sq / 10) * squareSize_};
 }
 
 // ---------------------------------------------------------------------------
@@ -111,66 +121,55 @@ void TChessDiagram2D::SetUseBitmaps(bool on) {
 }
 
 void TChessDiagram2D::DrawPiece(QPainter& p, const QRectF& rect, int piece) {
-    if (piece < 1 || piece > 12) return;
-    const PieceGlyphs& g = Glyphs();
-    const int i = GlyphIndex(piece);
-    const QRectF b = g.bounds[i];
-    // Every glyph is scaled by the same factor (taken from the king, the
-    // tallest) so that pawns stay smaller than kings; each is centred.
-    const QRectF kb = g.bounds[0];
-    const double scale = rect.height() * 0.84 / std::max(kb.width(), kb.height());
-    QTransform t;
-    t.translate(rect.center().x(), rect.center().y() + rect.height() * 0.01);
-    t.scale(scale, scale);
-    t.translate(-b.center().x(), -b.center().y());
+    QSvgRenderer* r = PieceRenderer(piece);
+    if (!r || !r->isValid()) return;
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
-    p.setPen(Qt::NoPen);
-    if (piece <= 6) {
-        p.setBrush(Qt::white);
-        p.drawPath(t.map(g.filled[i]));
-        p.setBrush(Qt::black);
-        p.drawPath(t.map(g.outline[i]));
-    } else {
-        // A thin light rim keeps black pieces readable on dark squares.
-        p.setPen(QPen(QColor(255, 255, 255, 150), 1.0));
-        p.setBrush(Qt::black);
-        p.drawPath(t.map(g.filled[i]));
-    }
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    r->render(&p, rect);
     p.restore();
 }
 
-void TChessDiagram2D::PaintSquare(QPainter& p, int square, int piece) const {
-    const QPoint o = SquareOrigin(square);
-    const QRect r(o, QSize(kSquare, kSquare));
+void TChessDiagram2D::PaintSquare(QPainter& p, int square, int piece, int size) const {
+    const int sq = whiteIsAtBottom_ ? square : 77 - square;
+    const QRect r(QPoint((sq % 10) * size, (7 - sq / 10) * size), QSize(size, size));
     const bool dark = ((square / 10) + (square % 10)) % 2 == 0; // a1 is dark
     const QPixmap& bmp = dark ? darkBitmap_ : lightBitmap_;
     if (useBitmaps_ && !bmp.isNull())
         p.drawTiledPixmap(r, bmp);
     else
         p.fillRect(r, dark ? dark_ : light_);
+    const int pen = std::max(2, size / 19);
     auto mark = marks_.find(square);
     if (mark != marks_.end()) {
         const QColor c = mark->second == 1 ? QColor(40, 160, 60, 150) : QColor(230, 190, 30, 160);
         p.fillRect(r, c);
-        p.setPen(QPen(c.darker(150), 2));
+        p.setPen(QPen(c.darker(150), pen));
         p.setBrush(Qt::NoBrush);
-        p.drawRect(QRectF(r).adjusted(1, 1, -1, -1));
+        p.drawRect(QRectF(r).adjusted(pen / 2.0, pen / 2.0, -pen / 2.0, -pen / 2.0));
+    }
+    if (square == selected_) {
+        const QColor c(40, 110, 220);
+        p.fillRect(r, QColor(c.red(), c.green(), c.blue(), 90));
+        p.setPen(QPen(c, pen));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(r).adjusted(pen / 2.0, pen / 2.0, -pen / 2.0, -pen / 2.0));
     }
     DrawPiece(p, r, piece);
 }
 
-void TChessDiagram2D::PaintBoard(QPainter& p, int skipSquare) const {
+void TChessDiagram2D::PaintBoard(QPainter& p, int skipSquare, int squareSize) const {
+    const int size = squareSize > 0 ? squareSize : squareSize_;
     for (int rank = 0; rank < 8; ++rank)
         for (int file = 0; file < 8; ++file) {
             const int sq = rank * 10 + file;
-            PaintSquare(p, sq, sq == skipSquare ? 0 : position_.PieceOnSquare(sq));
+            PaintSquare(p, sq, sq == skipSquare ? 0 : position_.PieceOnSquare(sq), size);
         }
 }
 
 void TChessDiagram2D::RebuildOffscreen(int skipSquare) {
     const qreal dpr = devicePixelRatioF();
-    offscreen_ = QPixmap(QSize(kBoard, kBoard) * dpr);
+    offscreen_ = QPixmap(QSize(BoardSize(), BoardSize()) * dpr);
     offscreen_.setDevicePixelRatio(dpr);
     QPainter p(&offscreen_);
     PaintBoard(p, skipSquare);
@@ -183,11 +182,16 @@ void TChessDiagram2D::Redraw() {
     update();
 }
 
+void TChessDiagram2D::RefreshSquares() {
+    RebuildOffscreen(dragging_ ? lastPressed_ : -1);
+    update();
+}
+
 void TChessDiagram2D::DrawSquare(int square, int piece) {
     if (offscreen_.isNull()) RebuildOffscreen();
     QPainter p(&offscreen_);
-    PaintSquare(p, square, piece);
-    update(QRect(SquareOrigin(square), QSize(kSquare, kSquare)));
+    PaintSquare(p, square, piece, squareSize_);
+    update(QRect(SquareOrigin(square), QSize(squareSize_, squareSize_)));
 }
 
 void TChessDiagram2D::MarkSquare(int square, int piece, int kind) {
@@ -209,7 +213,7 @@ int TChessDiagram2D::MarkAt(int square) const {
 QImage TChessDiagram2D::GetBitmap() const {
     QImage img(kBoard, kBoard, QImage::Format_RGB32);
     QPainter p(&img);
-    PaintBoard(p);
+    PaintBoard(p, -1, kSquare);
     return img;
 }
 
@@ -222,7 +226,7 @@ void TChessDiagram2D::CopyDiagramToClipboard() const {
 }
 
 QRect TChessDiagram2D::DragRect() const {
-    return QRect(dragOrigin_, QSize(kSquare, kSquare));
+    return QRect(dragOrigin_, QSize(squareSize_, squareSize_));
 }
 
 void TChessDiagram2D::paintEvent(QPaintEvent* e) {
@@ -250,12 +254,9 @@ void TChessDiagram2D::ClearHint() {
 
 void TChessDiagram2D::PaintHint(QPainter& p) const {
     if (hintFrom_ < 0 || hintTo_ < 0) return;
-    // The square size of the board as it is shown now.
-    const qreal size = std::min(width(), height()) / 8.0;
-    auto rectOf = [&](int square) {
-        const int sq = whiteIsAtBottom_ ? square : 77 - square;
-        return QRectF((sq % 10) * size, (7 - sq / 10) * size, size, size);
-    };
+    // The squares at the size the board is shown now.
+    const qreal size = SquareSize();
+    auto rectOf = [&](int square) { return QRectF(SquareOrigin(square), QSizeF(size, size)); };
     const QColor colour(25, 100, 215);
     const qreal pen = std::max<qreal>(2.0, size * 0.09);
     p.save();
@@ -289,6 +290,18 @@ void TChessDiagram2D::mousePressEvent(QMouseEvent* e) {
     emit OnMouseDown(sq, e->button());
     if (!dragEnabled_ || e->button() != Qt::LeftButton) return;
     const int piece = position_.PieceOnSquare(sq);
+    if (selected_ >= 0) {
+        // The second click of a click move.
+        const int from = selected_;
+        const int moving = position_.PieceOnSquare(from);
+        ClearSelection();
+        if (sq == from) return;
+        if (!SameColour(piece, moving)) {
+            EmitMove(from, sq, e->button());
+            return;
+        }
+        // Another piece of the same colour: it is picked up instead.
+    }
     if (piece == 0) return;
     dragPiece_ = piece;
     dragging_ = true;
@@ -310,7 +323,7 @@ void TChessDiagram2D::mouseMoveEvent(QMouseEvent* e) {
         CancelDrag();
         return;
     }
-    const QPoint origin = e->position().toPoint() - QPoint(kSquare / 2, kSquare / 2);
+    const QPoint origin = e->position().toPoint() - QPoint(squareSize_ / 2, squareSize_ / 2);
     if (origin == dragOrigin_) return;
     const QRect old = DragRect();
     dragOrigin_ = origin;
@@ -321,15 +334,28 @@ void TChessDiagram2D::mouseMoveEvent(QMouseEvent* e) {
 void TChessDiagram2D::mouseReleaseEvent(QMouseEvent* e) {
     if (!dragging_ || e->button() != Qt::LeftButton) return;
     dragging_ = false;
-    const QPoint centre = dragOrigin_ + QPoint(kSquare / 2, kSquare / 2);
+    const QPoint centre = dragOrigin_ + QPoint(squareSize_ / 2, squareSize_ / 2);
     const int to = SquareAtPoint(centre);
-    dropTarget_ = to;
-    lastPromotion_ = 0;
-    if (dragPiece_ == 1 && to > 69) lastPromotion_ = promotionChoice_;
-    if (dragPiece_ == 7 && to >= 0 && to < 8) lastPromotion_ = promotionChoice_ + 6;
+    if (to == lastPressed_) {
+        // Put down where it was picked up: a click, which selects the piece
+        // for a click on its target square.
+        selected_ = to;
+        RebuildOffscreen();
+        update();
+        return;
+    }
     RebuildOffscreen();
     update();
-    emit OnMouseUp(lastPressed_, to, e->button());
+    EmitMove(lastPressed_, to, e->button());
+}
+
+void TChessDiagram2D::EmitMove(int from, int to, Qt::MouseButton button) {
+    const int piece = position_.PieceOnSquare(from);
+    dropTarget_ = to;
+    lastPromotion_ = 0;
+    if (piece == 1 && to > 69) lastPromotion_ = promotionChoice_;
+    if (piece == 7 && to >= 0 && to < 8) lastPromotion_ = promotionChoice_ + 6;
+    emit OnMouseUp(from, to, button);
 }
 
 } // namespace quorel::ui

@@ -1,8 +1,10 @@
 #pragma once
-// The board view: one chess position drawn as an 8x8 diagram of 38-pixel
-// squares (304x304 logical pixels; Qt scales the drawing to the screen's
-// device pixel ratio, and pieces are vector glyphs, so the board stays crisp
-// on high-DPI screens). Mouse drags become square pairs for the owner.
+// The board view: one chess position drawn as an 8x8 diagram of square
+// squares of whole logical pixels, 38 by default and at the least (304x304);
+// the owner may give it bigger squares (SetSquareSize) as its window grows.
+// Pieces are SVG pictures drawn at the device's resolution, so the board stays
+// sharp on high-DPI screens. Mouse drags, and a click on a piece followed by a
+// click on the target square, become square pairs for the owner.
 #include <QColor>
 #include <QImage>
 #include <QPixmap>
@@ -26,6 +28,15 @@ class TChessDiagram : public QWidget {
     static constexpr int kBoard = 8 * kSquare; // 304
 
     explicit TChessDiagram(QWidget* parent = nullptr);
+
+    // Side of one square in logical pixels (kSquare unless the owner chose
+    // more); the widget is 8 squares wide and high.
+    int SquareSize() const { return squareSize_; }
+    int BoardSize() const { return 8 * squareSize_; }
+    // Sets the square size (at least kSquare), resizes the widget and redraws.
+    void SetSquareSize(int pixels);
+    // The largest whole square size whose board fits in area (at least kSquare).
+    static int SquareSizeFor(QSize area);
 
     QString Version() const { return QStringLiteral("1.0"); }
 
@@ -58,6 +69,13 @@ class TChessDiagram : public QWidget {
     void SetDragEnabled(bool on) { dragEnabled_ = on; }
     bool DragEnabled() const { return dragEnabled_; }
 
+    // Click entry: a piece clicked without being dragged stays selected
+    // until the next click, which gives the move (OnMouseUp) unless it hits
+    // the selected square again (deselects) or another piece of the same
+    // colour (selects that one). -1 when nothing is selected.
+    int SelectedSquare() const { return selected_; }
+    void ClearSelection();
+
     // Text of the message shown on a second press during a drag.
     void SetPieceDraggingText(const QString& t) { pieceDraggingText_ = t; }
 
@@ -68,6 +86,9 @@ class TChessDiagram : public QWidget {
     void OnMouseUp(int from, int to, Qt::MouseButton button);
 
   protected:
+    // Repaints every square without clearing the marks (selection changes).
+    virtual void RefreshSquares() = 0;
+
     TChessPosition position_;
     bool whiteIsAtBottom_ = true;
     int lastPressed_ = -1;
@@ -77,6 +98,8 @@ class TChessDiagram : public QWidget {
     int dragPiece_ = 0;
     bool dragging_ = false;
     bool dragEnabled_ = true;
+    int squareSize_ = kSquare;
+    int selected_ = -1;
     QPoint dragOrigin_; // top-left of the dragged piece, logical pixels
     QString pieceDraggingText_ = QStringLiteral("piece dragging");
 };
@@ -117,18 +140,20 @@ class TChessDiagram2D : public TChessDiagram {
     int HintTo() const { return hintTo_; }
     int MarkAt(int square) const;
 
-    // The 304x304 picture (device pixel ratio 1), as the exports use it.
+    // The 304x304 picture with 38-pixel squares whatever the size shown
+    // (device pixel ratio 1), as the exports use it.
     QImage GetBitmap() const;
     // Writes the picture as a Windows bitmap file; false when it fails.
     bool SaveDiagramToFile(const QString& path) const;
     void CopyDiagramToClipboard() const;
 
-    // Draws a piece glyph into rect (used by the set-up dialog's buttons).
+    // Draws a piece picture into rect (used by the set-up dialog's buttons).
     static void DrawPiece(QPainter& p, const QRectF& rect, int piece);
-    // Paints the whole board (squares, marks, pieces) at logical size 304.
-    void PaintBoard(QPainter& p, int skipSquare = -1) const;
+    // Paints the whole board (squares, marks, pieces) with squares of the
+    // given size (0: the size shown).
+    void PaintBoard(QPainter& p, int skipSquare = -1, int squareSize = 0) const;
 
-    QSize sizeHint() const override { return {kBoard, kBoard}; }
+    QSize sizeHint() const override { return {BoardSize(), BoardSize()}; }
     QSize minimumSizeHint() const override { return {kBoard, kBoard}; }
 
   protected:
@@ -139,7 +164,9 @@ class TChessDiagram2D : public TChessDiagram {
     void changeEvent(QEvent*) override;
 
   private:
-    void PaintSquare(QPainter& p, int square, int piece) const;
+    void PaintSquare(QPainter& p, int square, int piece, int size) const;
+    void RefreshSquares() override;
+    void EmitMove(int from, int to, Qt::MouseButton button);
     void RebuildOffscreen(int skipSquare = -1);
     QRect DragRect() const;
     void PaintHint(QPainter& p) const;

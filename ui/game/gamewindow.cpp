@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyle>
 #include <QTabWidget>
@@ -35,6 +36,7 @@
 #include "platform/datetime.h"
 #include "platform/files.h"
 #include "ui/boardsetup/boardsetup.h"
+#include "ui/boardview/boardpanel.h"
 #include "ui/boardview/chessdiagram.h"
 #include "ui/common/appcontext.h"
 #include "ui/common/langapply.h"
@@ -134,21 +136,12 @@ void TForm2::BuildWidgets() {
     connect(board_, &TChessDiagram::OnMouseUp, this,
             [this](int from, int to, Qt::MouseButton) { DiagramMouseUp(from, to); });
 
-    auto* boardGrid = new QGridLayout;
-    boardGrid->setSpacing(0);
+    // The board grows with the window; its coordinate labels go with it.
+    boardPanel_ = new TBoardPanel(board_, this);
     for (int i = 0; i < 8; ++i) {
-        rankLabels_[i] = new QLabel(this);
-        rankLabels_[i]->setObjectName(QStringLiteral("RankLabel%1").arg(i + 1));
-        rankLabels_[i]->setFixedSize(16, TChessDiagram::kSquare);
-        rankLabels_[i]->setAlignment(Qt::AlignCenter);
-        boardGrid->addWidget(rankLabels_[i], i, 0);
-        fileLabels_[i] = new QLabel(this);
-        fileLabels_[i]->setObjectName(QStringLiteral("FileLabel%1").arg(i + 1));
-        fileLabels_[i]->setFixedSize(TChessDiagram::kSquare, 16);
-        fileLabels_[i]->setAlignment(Qt::AlignCenter);
-        boardGrid->addWidget(fileLabels_[i], 8, 1 + i);
+        rankLabels_[i] = boardPanel_->RankLabel(i);
+        fileLabels_[i] = boardPanel_->FileLabel(i);
     }
-    boardGrid->addWidget(board_, 0, 1, 8, 8);
 
     // Command buttons.
     auto navButton = [this](const char* name, QStyle::StandardPixmap icon) {
@@ -217,12 +210,8 @@ void TForm2::BuildWidgets() {
         if (pages_->currentWidget() == bioPage_) SetBio();
     });
 
-    auto* left = new QVBoxLayout;
-    left->addLayout(boardGrid);
-    left->addStretch(1);
-    auto* body = new QHBoxLayout;
-    body->addLayout(left);
-    body->addWidget(pages_, 1);
+    auto* body = new TBoardBesideLayout(boardPanel_, pages_);
+    body->setSpacing(6);
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(6, 6, 6, 6);
     lay->addLayout(commands);
@@ -398,6 +387,10 @@ QWidget* TForm2::BuildMainPage() {
 
     connect(moveList_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { MoveListClick(moveList_->row(item)); });
+    // Keyboard selection (Up, Down, Home, End, Page keys) moves the board too.
+    connect(moveList_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0) MoveListClick(row);
+    });
     connect(moveList_, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { MoveListDblClick(moveList_->row(item)); });
     return page;
@@ -627,13 +620,12 @@ void TForm2::RefreshGame(const QString& fileName) {
             loaded = true;
         } else {
             ShowMessages(r.Messages);
+            // A file that could not be read is never saved over: the window
+            // holds a new game, which Save names anew.
+            fileName_ = QLatin1String(kNoName);
         }
     }
-    if (!loaded) {
-        // A new game (or a failed load) in the initial position, under the
-        // requested name.
-        rec_ = TGameRecord::NewGame();
-    }
+    if (!loaded) rec_ = TGameRecord::NewGame();
     SetCoordenates();
     Setdata();
     LoadNotes();
@@ -717,6 +709,13 @@ void TForm2::GetData() {
     rec_.SendSignature = editSendSignature_->isChecked() ? 1 : 0;
     rec_.SendGameFile = editSendGameFile_->isChecked() ? 1 : 0;
     rec_.Board = board_->Position().GetBoard();
+    // The game file holds Windows-1252 only: say once per window that some
+    // letters are saved transliterated.
+    if (!property("quorelTransliterationTold").toBool() && rec_.HasTextOutsideCodePage()) {
+        setProperty("quorelTransliterationTold", true);
+        Tell(this, QMessageBox::Information, QStringLiteral("Quorel"),
+             Msg(QStringLiteral("@TextsTransliterated")));
+    }
 }
 
 void TForm2::EditChanged(bool nameChanged) {
@@ -753,6 +752,7 @@ void TForm2::ColourNames() {
 }
 
 void TForm2::updatemovelist() {
+    const QSignalBlocker quiet(moveList_); // no navigation while the list is rebuilt
     moveList_->clear();
     for (int k = 1; k <= rec_.MoveCount; ++k) {
         const TMoveRecord& m = rec_.Move(k);
@@ -768,6 +768,7 @@ void TForm2::updatemovelist() {
 }
 
 void TForm2::SelectMoveLine() {
+    const QSignalBlocker quiet(moveList_); // the board is already there
     const int row = int(rec_.CurrentPly) - 1;
     if (row >= 0 && row < moveList_->count()) {
         moveList_->setCurrentRow(row);
@@ -817,9 +818,8 @@ void TForm2::SetCoordenates() {
         fileLabels_[i]->setText(QString(QChar(reversed ? 'h' - i : 'a' + i)));
         // Rank labels run from the top of the board down.
         rankLabels_[i]->setText(QString::number(reversed ? i + 1 : 8 - i));
-        fileLabels_[i]->setVisible(show);
-        rankLabels_[i]->setVisible(show);
     }
+    boardPanel_->SetCoordinatesShown(show);
 }
 
 void TForm2::Actualizatablero() {
@@ -870,9 +870,15 @@ void TForm2::RewButtonClick() {
 void TForm2::BackButtonClick() {
     if (rec_.CurrentPly == 0) return;
     SetModified(true);
-    ReverseMove(board_->Position(), rec_, rec_.Move(rec_.CurrentPly));
     rec_.CurrentPly--;
+    ShowPlyFromGame();
     AfterNavigation();
+}
+
+// Going back, the position is replayed from the game: taking a move back
+// cannot tell the en-passant square the earlier position had.
+void TForm2::ShowPlyFromGame() {
+    board_->Position() = PositionAtPly(rec_, rec_.CurrentPly);
 }
 
 void TForm2::NextButtonClick() {
@@ -900,9 +906,9 @@ void TForm2::MoveListClick(int row) {
         return;
     }
     SetModified(true);
-    while (rec_.CurrentPly > target) {
-        ReverseMove(board_->Position(), rec_, rec_.Move(rec_.CurrentPly));
-        rec_.CurrentPly--;
+    if (rec_.CurrentPly > target) {
+        rec_.CurrentPly = uint16_t(target);
+        ShowPlyFromGame();
     }
     while (rec_.CurrentPly < target) {
         rec_.CurrentPly++;
@@ -941,13 +947,22 @@ void TForm2::DiagramMouseUp(int from, int to) {
         if (dialog.exec() != QDialog::Accepted) return -1;
         return dialog.List()->currentRow();
     };
-    TChessPosition& pos = board_->Position();
-    TMoveEntryResult r = EnterMove(rec_, pos, from, to, choose, Now());
+    // The move is tried on copies: with an earlier half-move shown, the
+    // player is asked before the later moves are dropped.
+    TGameRecord rec = rec_;
+    TChessPosition pos = board_->Position();
+    const bool dropsLaterMoves = rec_.CurrentPly < rec_.MoveCount;
+    TMoveEntryResult r = EnterMove(rec, pos, from, to, choose, Now());
     ShowMessages(r.Messages);
-    if (!r.Accepted) {
+    if (!r.Accepted ||
+        (dropsLaterMoves &&
+         Ask(this, QStringLiteral("Quorel"), Msg(QStringLiteral("@DeleteLaterMoves")),
+             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)) {
         Actualizatablero();
         return;
     }
+    rec_ = rec;
+    board_->Position() = pos;
     Setdata();
     Actualizatablero();
     SetModified(true);

@@ -26,6 +26,7 @@ class QAction;
 
 namespace quorel::ui {
 
+class TBoardPanel;
 class TChessDiagram2D;
 struct TRebelState;
 
@@ -160,6 +161,7 @@ class TForm2 : public QWidget {
     void ColourNames();
     void MarkLastMove();
     void RebuildStartPosition(chess::TChessPosition& pos) const;
+    void ShowPlyFromGame(); // the position of CurrentPly, replayed from the game
     void AfterNavigation();
     void RefreshAfterRecordChange(); // fields and board from rec_, notes kept
     void EditChanged(bool nameChanged);
@@ -178,6 +180,7 @@ class TForm2 : public QWidget {
 
     // Widgets (objectNames as the tables name them).
     TChessDiagram2D* board_ = nullptr;
+    TBoardPanel* boardPanel_ = nullptr;
     QLabel* fileLabels_[8]{};
     QLabel* rankLabels_[8]{};
     QTabWidget* pages_ = nullptr;

@@ -97,6 +97,13 @@ QPushButton* TForm2::BuildRebelButton() {
     TRebelState& r = *rebel_;
     r.setObjectName(QStringLiteral("RebelEngine1"));
     r.RebelEngine1.SetAppli(engine::REappliType::AppQUOREL);
+    // The binding's own boxes (a library with a missing function or of
+    // another version); its informational ones appear only in debug mode.
+    r.RebelEngine1.SetMessageHandler([this](engine::TMessageKind kind, const std::string& text) {
+        Tell(this, kind == engine::TMessageKind::Error ? QMessageBox::Critical
+                                                       : QMessageBox::Information,
+             QStringLiteral("Quorel"), Q(text));
+    });
 
     r.RebelMenu = new QMenu(this);
     r.RebelMenu->setObjectName(QStringLiteral("RebelMenu"));
