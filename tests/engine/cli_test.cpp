@@ -136,6 +136,16 @@ TEST_F(AnalyseCommandTest, AnalysesAPositionAndShowsTheHint) {
     ASSERT_EQ(r.rc, 0) << r.out;
     EXPECT_NE(r.out.find("\nGame begin\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Hint : d2-d4 "), std::string::npos) << r.out;
+    // Without --engine the program's settings name the engine and its options.
+    std::ofstream(dir_ / "home" / "quorel.ini", std::ios::binary)
+        << "[REBEL]\r\nRebel_Engine_Path=" << (dir_ / "eng" / "fake_uci").string()
+        << "\r\nRebel_engine_version=1\r\nRebel_engine_hash_size=3\r\n"
+           "Rebel_engine_refresh_rate=200\r\n";
+    r = Qrltool("analyse-position " + game + " --ply 1 --secs 1");
+    ASSERT_EQ(r.rc, 0) << r.out;
+    for (const char* line : {"Engine version   :  REBEL 9\n", "Hash table size  :  2 Mb\n",
+                             "Refresh interval : 200 ms\n", "Hint : e7-e5 "})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
 }
 
 } // namespace
