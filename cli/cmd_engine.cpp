@@ -51,7 +51,8 @@ bool Prepare(std::vector<std::string>& args, Session& s) {
     EnsureFolder(s.programFolder);
     // The engine settings of the program's settings file, as the window uses
     // them; --engine or $QUOREL_ENGINE name another engine program.
-    s.settings = TSettings::Read(TIniFile::Load(s.programFolder / SettingsFileName(kDefaultProfile)));
+    s.settings =
+        TSettings::Read(TIniFile::Load(s.programFolder / SettingsFileName(kDefaultProfile)));
     if (s.settings.RebelEngineRefreshRate > 0) s.refreshMs = s.settings.RebelEngineRefreshRate;
     const char* env = std::getenv("QUOREL_ENGINE");
     if (!engineGiven) engine = env && *env ? env : s.settings.RebelEnginePath;
@@ -85,10 +86,10 @@ bool StartAnalysis(TRebelEngine& eng, Session& s, bool analyseAll, std::vector<s
     ConfigureRebelEngine(eng, EngineLibraryFolders(s.programFolder, ExecutableFolder()),
                          s.enginePath, s.settings.RebelEngineVersion,
                          s.settings.RebelEngineHashSize);
-    for (const std::string& line : BannerLines(
-             s.enginePath.filename().string(), s.settings.RebelEngineVersion,
-             s.settings.RebelEngineHashSize, eng.Mode(), analyseAll, MovesMarked(s.rec),
-             eng.SecsPerPos(), s.refreshMs))
+    for (const std::string& line :
+         BannerLines(s.enginePath.filename().string(), s.settings.RebelEngineVersion,
+                     s.settings.RebelEngineHashSize, eng.Mode(), analyseAll, MovesMarked(s.rec),
+                     eng.SecsPerPos(), s.refreshMs))
         memo.push_back(line);
     fs::path file = EngineFileName(s.programFolder);
     TEngineFileResult written =

@@ -541,7 +541,7 @@ std::string Instance::GameReport() const {
     r << "\nMoves analysed : " << entries_.size() << " of " << targets_;
     if (gameStopped_) r << " (analysis stopped)";
     r << "\n";
-    if (!blunders.empty()) r << "Blunders (?" "?)  : " << blunders << "\n";
+    if (!blunders.empty()) r << "Blunders (?\?)  : " << blunders << "\n";
     if (!mistakes.empty()) r << "Mistakes (?)   : " << mistakes << "\n";
     return r.str();
 }

@@ -4,9 +4,9 @@
 #include "platform/codepage.h"
 
 #include <charconv>
-#include <unistd.h>
 #include <cstdint>
 #include <stdexcept>
+#include <unistd.h>
 #include <variant>
 
 namespace quorel {

@@ -167,8 +167,9 @@ TEST(EngineFileTest, AlwaysInTheProgramFolderWithItsFullPath) {
     }
     EXPECT_EQ(fs::current_path(), dir);
     EXPECT_TRUE(TEngineFolder("stockfish").Entered());
-    EXPECT_EQ(EngineLibraryFolders("/home/p", "/opt/q/bin"),
-              (std::vector<fs::path>{"/home/p", "/opt/q/bin", "/opt/q/lib", "/opt/q/share/quorel"}));
+    EXPECT_EQ(
+        EngineLibraryFolders("/home/p", "/opt/q/bin"),
+        (std::vector<fs::path>{"/home/p", "/opt/q/bin", "/opt/q/lib", "/opt/q/share/quorel"}));
     fs::current_path(before);
     fs::remove_all(dir);
 }

@@ -202,7 +202,7 @@ TEST_F(StockfishTest, WholeGameReportMarksTheBlunder) {
     const std::string r = text.str();
     EXPECT_NE(r.find("Moves analysed : 4 of 4"), std::string::npos) << r;
     EXPECT_NE(r.find("2.g4\r\n   Played    : g4  -M1  ??\r\n"), std::string::npos) << r;
-    EXPECT_NE(r.find("Blunders (?" "?)  : 2.g4\r\n"), std::string::npos) << r;
+    EXPECT_NE(r.find("Blunders (?\?)  : 2.g4\r\n"), std::string::npos) << r;
     // The mate itself is the engine's own choice.
     EXPECT_NE(r.find("   Played    : Qh4+  -M1\r\n   Engine    : Qh4+"), std::string::npos) << r;
     ASSERT_EQ(release(h, 1), 1);

@@ -157,12 +157,12 @@ TEST(ReportTest, MoveMarksByWhatTheMovePlayedLoses) {
         const char* mark;
     };
     const Row rows[] = {
-        {false, 31, false, 31, ""},    {false, 31, false, -60, ""},  // 0.91 lost
-        {false, 31, false, -69, "?"},  {false, 31, false, -268, "?"}, // 1.00, 2.99
-        {false, 31, false, -270, "??"}, {false, -60, true, -1, "??"}, // walks into mate
-        {true, -3, true, -1, ""},      // mated either way, only sooner: not a blunder by mark
-        {true, 3, true, 5, ""},        // a slower mate is still a mate
-        {true, 2, false, 900, "??"},   // a mate thrown away
+        {false, 31, false, 31, ""},     {false, 31, false, -60, ""},   // 0.91 lost
+        {false, 31, false, -69, "?"},   {false, 31, false, -268, "?"}, // 1.00, 2.99
+        {false, 31, false, -270, "??"}, {false, -60, true, -1, "??"},  // walks into mate
+        {true, -3, true, -1, ""},    // mated either way, only sooner: not a blunder by mark
+        {true, 3, true, 5, ""},      // a slower mate is still a mate
+        {true, 2, false, 900, "??"}, // a mate thrown away
         {false, 500, false, 350, "?"},
     };
     for (const Row& r : rows)

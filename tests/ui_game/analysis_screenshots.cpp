@@ -41,8 +41,7 @@ void Wait(int ms) {
 
 void Shot(const QString& name, QRect area) {
     Wait(300);
-    const QStringList args{QStringLiteral("-window"),
-                           QStringLiteral("root"),
+    const QStringList args{QStringLiteral("-window"), QStringLiteral("root"),
                            QStringLiteral("-crop"),
                            QStringLiteral("%1x%2+%3+%4")
                                .arg(area.width())

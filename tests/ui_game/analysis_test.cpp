@@ -24,9 +24,9 @@
 
 #include "chess/gamerecord.h"
 #include "shell/startup.h"
-#include "ui/frame/mainform.h"
 #include "ui/boardview/chessdiagram.h"
 #include "ui/common/appcontext.h"
+#include "ui/frame/mainform.h"
 #include "ui/game/analysisviewer.h"
 #include "ui/game/gamewindow.h"
 #include "ui/game/secondsdialog.h"
@@ -197,7 +197,8 @@ TEST_F(AnalysisTest, MarkedMovesGiveTheirReportInTheViewer) {
     w.AnalyzeMarkedItemClick();
     EXPECT_EQ(answers.Pending(), 0);
     ASSERT_TRUE(w.AnalysisActive());
-    EXPECT_TRUE(MemoText(w).contains(QStringLiteral("Analyzing 2 moves marked\nSeconds/move  : 10")));
+    EXPECT_TRUE(
+        MemoText(w).contains(QStringLiteral("Analyzing 2 moves marked\nSeconds/move  : 10")));
     // The game goes to the engine whole, with the two marks.
     EXPECT_NE(EngineFile().find("1.e4 {*} e5 2.Nf3 {*} Nc6  *\r\n"), std::string::npos)
         << EngineFile();

@@ -127,8 +127,9 @@ TEST(Languages, EveryWindowInEveryLanguageHasNoEmptyText) {
         windows.emplace_back(std::make_unique<TDiacriticDialog>(), Probe{"CancelBtn", "Cancel"});
         windows.emplace_back(std::make_unique<TCalendarDialog>(), Probe{"CancelBtn", "Cancel"});
         windows.emplace_back(std::make_unique<THelpWindow>(), Probe{"ContentsBtn", "Contents"});
-        windows.emplace_back(std::make_unique<TSecondsDialog>(),
-                             Probe{"LabelSeconds", "&Seconds the engine thinks about each position:"});
+        windows.emplace_back(
+            std::make_unique<TSecondsDialog>(),
+            Probe{"LabelSeconds", "&Seconds the engine thinks about each position:"});
         windows.emplace_back(std::make_unique<TAnalysisViewer>(), Probe{"Print1", "&Print"});
         windows.emplace_back(std::make_unique<TMainForm>(session), Probe{"FileNewItem", "&New"});
         for (auto& [w, probe] : windows) {
@@ -152,7 +153,8 @@ TEST(Languages, EveryWindowInEveryLanguageHasNoEmptyText) {
         // Messages come from the same tables.
         TForm2 game;
         EXPECT_FALSE(game.Msg(QStringLiteral("@HasChanged")).isEmpty());
-        for (const char* key : {"@NoMovesMarked", "@Wait", "@EngineFileNotWritten", "@TooManyAnalyses"})
+        for (const char* key :
+             {"@NoMovesMarked", "@Wait", "@EngineFileNotWritten", "@TooManyAnalyses"})
             EXPECT_FALSE(LangText(QStringLiteral("TForm2"), QLatin1String(key)).isEmpty()) << key;
         if (lang == 2) {
             EXPECT_EQ(game.Msg(QStringLiteral("@KingWouldBeInCheck")),

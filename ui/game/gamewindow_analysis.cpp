@@ -100,8 +100,8 @@ QPushButton* TForm2::BuildRebelButton() {
     // The binding's own boxes (a library with a missing function or of
     // another version); its informational ones appear only in debug mode.
     r.RebelEngine1.SetMessageHandler([this](engine::TMessageKind kind, const std::string& text) {
-        Tell(this, kind == engine::TMessageKind::Error ? QMessageBox::Critical
-                                                       : QMessageBox::Information,
+        Tell(this,
+             kind == engine::TMessageKind::Error ? QMessageBox::Critical : QMessageBox::Information,
              QStringLiteral("Quorel"), Q(text));
     });
 
@@ -114,13 +114,14 @@ QPushButton* TForm2::BuildRebelButton() {
         menu->addAction(a);
         return a;
     };
-    r.AnalyzePositionItem =
-        add(r.RebelMenu, "AnalyzePositionItem", "Analyze position", &TForm2::AnalyzePositionItemClick);
+    r.AnalyzePositionItem = add(r.RebelMenu, "AnalyzePositionItem", "Analyze position",
+                                &TForm2::AnalyzePositionItemClick);
     QMenu* game = r.RebelMenu->addMenu(QStringLiteral("Analyze game"));
     game->setObjectName(QStringLiteral("AnalyzegameMenu"));
     r.AnalyzegameItem = game->menuAction();
     r.AnalyzegameItem->setObjectName(QStringLiteral("AnalyzegameItem"));
-    r.AnalyzeEntireItem = add(game, "AnalyzeEntireItem", "Entire Game", &TForm2::AnalyzeEntireItemClick);
+    r.AnalyzeEntireItem =
+        add(game, "AnalyzeEntireItem", "Entire Game", &TForm2::AnalyzeEntireItemClick);
     r.AnalyzeMarkedItem = add(game, "AnalyzeMarkedItem", "Marked moves with \"*\" in the movelist",
                               &TForm2::AnalyzeMarkedItemClick);
     r.StopRebel1 = add(r.RebelMenu, "StopRebel1", "Stop Rebel", &TForm2::StopRebel1Click);
@@ -263,8 +264,7 @@ void TForm2::RebelBtnClick() {
     // the games folder current.
     engine::TEngineFolder folder(enginePath);
     if (!folder.Entered()) {
-        Tell(this, QMessageBox::Critical, QStringLiteral("Quorel"),
-             Q(engine::kEngineNotFoundText));
+        Tell(this, QMessageBox::Critical, QStringLiteral("Quorel"), Q(engine::kEngineNotFoundText));
         return;
     }
     const fs::path program = ctx.programFolder.toStdString();
@@ -282,10 +282,9 @@ void TForm2::RebelBtnClick() {
     r.PanelRebel->repaint();
 
     const int marked = MovesMarked();
-    for (const std::string& line :
-         engine::BannerLines(enginePath.filename().string(), ctx.engineVersion, ctx.engineHashSize,
-                             eng.Mode(), r.analyseAll, marked, eng.SecsPerPos(),
-                             r.Timer1->interval()))
+    for (const std::string& line : engine::BannerLines(
+             enginePath.filename().string(), ctx.engineVersion, ctx.engineHashSize, eng.Mode(),
+             r.analyseAll, marked, eng.SecsPerPos(), r.Timer1->interval()))
         AddAnalysisLine(Q(line));
 
     r.engineFile = engine::EngineFileName(program);
@@ -306,8 +305,8 @@ void TForm2::RebelBtnClick() {
     // Each window's analysis holds one of the library's instances.
     const int most = eng.ID() == -1 ? eng.MaxNoOfInstances() : 0;
     if (most > 0 && eng.NoOfInstances() >= most) {
-        const QString error = Q(engine::kEngineErrorText) +
-                              Msg(QStringLiteral("@TooManyAnalyses")).arg(most);
+        const QString error =
+            Q(engine::kEngineErrorText) + Msg(QStringLiteral("@TooManyAnalyses")).arg(most);
         Tell(this, QMessageBox::Critical, QStringLiteral("Quorel"), error);
         SetAnalysis(false);
         return;

@@ -14,7 +14,8 @@ TSecondsDialog::TSecondsDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TSecondsDialog"));
     setWindowTitle(QStringLiteral("Seconds per position"));
     setModal(true);
-    auto* label = new QLabel(QStringLiteral("Seconds the engine thinks about each position:"), this);
+    auto* label =
+        new QLabel(QStringLiteral("Seconds the engine thinks about each position:"), this);
     label->setObjectName(QStringLiteral("LabelSeconds"));
     label->setWordWrap(true);
     edit_ = new QSpinBox(this);
