@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -227,6 +228,19 @@ TEST_F(AnalysisTest, MarkedMovesGiveTheirReportInTheViewer) {
     QFile f(saved);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().startsWith("Game analysis\r\nWhite   : Ann\r\n"));
+    // Printing goes page after page (here into a PDF file).
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString pdf = program_.Program() + QStringLiteral("/report.pdf");
+    printer.setOutputFileName(pdf);
+    QStringList many = viewer->Lines();
+    for (int i = 0; i < 6; ++i)
+        many += many; // some 1 500 lines: many pages
+    viewer->SetLines(many);
+    viewer->PrintLines(printer);
+    QFile printed(pdf);
+    ASSERT_TRUE(printed.open(QIODevice::ReadOnly));
+    EXPECT_GE(printed.readAll().count("/Type /Page\n"), 20);
 }
 
 TEST_F(AnalysisTest, RefusalsShowTheirBoxAndStartNothing) {
