@@ -7,6 +7,9 @@
 #include "engine/rebelengine.h"
 #include "platform/codepage.h"
 #include "shell/folders.h"
+#include "shell/ini.h"
+#include "shell/profile.h"
+#include "shell/settings.h"
 
 #include <algorithm>
 #include <chrono>
@@ -23,8 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace quorel::engine;
 
-constexpr int kRefreshMs = 500;
-const char* const kDefaultEngine = "/usr/games/stockfish";
+const char* const kEngineFileErrorText = "The engine file cannot be written: ";
 const char* const kNoMovesMarkedText =
     "No moves marked for comment. Double-click over the movelist to mark moves";
 
@@ -33,22 +35,35 @@ struct Session {
     chess::TGameRecord rec;
     fs::path enginePath;
     fs::path programFolder;
+    TSettings settings; // the engine's version and hash size, the refresh rate
+    int refreshMs = 1000;
 };
 
 // Loads the game and finds the folders; prints the reason and returns false on failure.
 bool Prepare(std::vector<std::string>& args, Session& s) {
     std::string engine;
-    if (!TakeOption(args, "--engine", engine)) {
-        const char* env = std::getenv("QUOREL_ENGINE");
-        engine = env && *env ? env : kDefaultEngine;
-    }
+    const bool engineGiven = TakeOption(args, "--engine", engine);
     if (args.size() != 1) {
         std::cerr << "qrltool: one game file expected\n";
         return false;
     }
+    s.programFolder = ResolveProgramFolder(CurrentProgramFolderEnv());
+    EnsureFolder(s.programFolder);
+    // The engine settings of the program's settings file, as the window uses
+    // them; --engine or $QUOREL_ENGINE name another engine program.
+    s.settings =
+        TSettings::Read(TIniFile::Load(s.programFolder / SettingsFileName(kDefaultProfile)));
+    if (s.settings.RebelEngineRefreshRate > 0) s.refreshMs = s.settings.RebelEngineRefreshRate;
+    const char* env = std::getenv("QUOREL_ENGINE");
+    if (!engineGiven) engine = env && *env ? env : s.settings.RebelEnginePath;
+    if (engine.empty()) {
+        const char* pathList = std::getenv("PATH");
+        engine = ProposedEnginePath(pathList ? pathList : "");
+    }
     std::error_code ec;
     s.gameFile = fs::absolute(args[0], ec);
-    s.enginePath = fs::absolute(engine, ec);
+    // A name without a folder is a program on the PATH.
+    s.enginePath = fs::path(engine).has_parent_path() ? fs::absolute(engine, ec) : fs::path(engine);
     chess::TLoadResult load =
         chess::LoadFromFile(s.gameFile.parent_path(), s.gameFile.filename().string(), s.rec);
     if (!load.Ok) {
@@ -56,8 +71,6 @@ bool Prepare(std::vector<std::string>& args, Session& s) {
             std::cerr << chess::EnglishMessage(m) << "\n";
         return false;
     }
-    s.programFolder = ResolveProgramFolder(CurrentProgramFolderEnv());
-    EnsureFolder(s.programFolder);
     return true;
 }
 
@@ -65,18 +78,20 @@ bool Prepare(std::vector<std::string>& args, Session& s) {
 // binding configured, the banner and the engine file. False when the engine's
 // folder does not exist.
 bool StartAnalysis(TRebelEngine& eng, Session& s, bool analyseAll, std::vector<std::string>& memo) {
-    if (chdir(s.enginePath.parent_path().c_str()) != 0) {
+    TEngineFolder folder(s.enginePath);
+    if (!folder.Entered()) {
         std::cerr << kEngineNotFoundText << "\n";
         return false;
     }
-    fs::path exe = ExecutableFolder();
-    ConfigureRebelEngine(eng, {s.programFolder, exe, exe / ".." / "share" / "quorel"}, s.enginePath,
-                         0, 0);
+    ConfigureRebelEngine(eng, EngineLibraryFolders(s.programFolder, ExecutableFolder()),
+                         s.enginePath, s.settings.RebelEngineVersion,
+                         s.settings.RebelEngineHashSize);
     for (const std::string& line :
-         BannerLines(s.enginePath.filename().string(), 0, 0, eng.Mode(), analyseAll,
-                     MovesMarked(s.rec), eng.SecsPerPos(), kRefreshMs))
+         BannerLines(s.enginePath.filename().string(), s.settings.RebelEngineVersion,
+                     s.settings.RebelEngineHashSize, eng.Mode(), analyseAll, MovesMarked(s.rec),
+                     eng.SecsPerPos(), s.refreshMs))
         memo.push_back(line);
-    fs::path file = EngineFileName(s.enginePath, s.programFolder);
+    fs::path file = EngineFileName(s.programFolder);
     TEngineFileResult written =
         CreateRebelPGNFile(eng, file, s.rec, s.rec.White, s.rec.Black, false, analyseAll);
     for (const std::string& line : written.Memo)
@@ -84,6 +99,10 @@ bool StartAnalysis(TRebelEngine& eng, Session& s, bool analyseAll, std::vector<s
     for (const std::string& line : memo)
         std::cout << line << "\n";
     memo.clear();
+    if (!written.Written) {
+        std::cerr << kEngineFileErrorText << written.Error << "\n";
+        return false;
+    }
     if (!eng.Start(file.string())) {
         std::cerr << kEngineErrorText << eng.ErrorText() << "\n";
         return false;
@@ -114,19 +133,15 @@ int Analyse(std::vector<std::string> args) {
     std::vector<std::string> memo;
     if (!StartAnalysis(eng, s, all, memo)) return 1;
     while (eng.IsRunning())
-        std::this_thread::sleep_for(std::chrono::milliseconds(kRefreshMs));
+        std::this_thread::sleep_for(std::chrono::milliseconds(s.refreshMs));
     fs::path report = NewReportFileName(s.programFolder);
     eng.GetAnalysisResult(report.string());
     int rc = 0;
     std::error_code ec;
     if (fs::exists(report, ec)) {
         std::cout << "\n" << kReportCaptionText << s.gameFile.filename().string() << "\n";
-        std::ifstream in(report, std::ios::binary);
-        for (std::string line; std::getline(in, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            std::cout << Cp1252ToUtf8(line) << "\n"; // the report is a Windows-1252 text file
-        }
-        in.close();
+        for (const std::string& line : ReadReportLines(report))
+            std::cout << line << "\n";
         fs::remove(report, ec);
     } else {
         std::cerr << kNoAnalysisText << "\n";
@@ -155,7 +170,7 @@ int AnalysePosition(std::vector<std::string> args) {
     TAnalysisPoll poll;
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(std::atoi(secs.c_str()));
     while (std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(kRefreshMs));
+        std::this_thread::sleep_for(std::chrono::milliseconds(s.refreshMs));
         if (!eng.IsRunning()) break;
         TPollStep step = poll.Take(eng.AnalysisLine());
         if (step.AddLine) std::cout << poll.LastLine() << "\n";

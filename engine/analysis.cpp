@@ -2,11 +2,12 @@
 
 #include "chess/notation.h"
 #include "pgn/writer.h"
+#include "platform/codepage.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fcntl.h>
+#include <fstream>
 #include <random>
 #include <unistd.h>
 
@@ -14,24 +15,41 @@ namespace quorel::engine {
 
 using chess::TGameRecord;
 
-namespace {
-// Whether a file can be created in folder: tried with a probe file, since
-// permission bits alone do not tell (the super-user, read-only mounts).
-bool FolderWritable(const fs::path& folder) {
-    fs::path probe = folder / (".quorel-probe-" + std::to_string(getpid()));
-    int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    close(fd);
-    unlink(probe.c_str());
-    return true;
+fs::path EngineFileName(const fs::path& programFolder) {
+    std::error_code ec;
+    fs::path folder = fs::absolute(programFolder, ec);
+    if (ec) folder = programFolder;
+    return folder.lexically_normal() / kEngineFileName;
 }
-} // namespace
 
-fs::path EngineFileName(const fs::path& enginePath, const fs::path& programFolder) {
-    fs::path folder = enginePath.parent_path();
-    if (folder.empty()) folder = ".";
-    if (FolderWritable(folder)) return folder / kEngineFileName;
-    return programFolder / kEngineFileName;
+std::vector<fs::path> EngineLibraryFolders(const fs::path& programFolder,
+                                           const fs::path& executableFolder) {
+    std::vector<fs::path> out = {programFolder};
+    if (!executableFolder.empty()) {
+        out.push_back(executableFolder);
+        out.push_back((executableFolder / ".." / "lib").lexically_normal());
+        out.push_back((executableFolder / ".." / "share" / "quorel").lexically_normal());
+    }
+    return out;
+}
+
+TEngineFolder::TEngineFolder(const fs::path& enginePath) {
+    std::error_code ec;
+    previous_ = fs::current_path(ec);
+    const fs::path folder = enginePath.parent_path();
+    if (enginePath.empty()) return;
+    if (folder.empty()) {
+        entered_ = true;
+        return;
+    }
+    entered_ = chdir(folder.c_str()) == 0;
+    changed_ = entered_;
+}
+
+TEngineFolder::~TEngineFolder() {
+    if (changed_ && !previous_.empty() && chdir(previous_.c_str()) != 0) {
+        // The previous folder is gone: nothing to return to.
+    }
 }
 
 std::string RebelMovetext(const TGameRecord& rec, int count, bool marks) {
@@ -90,8 +108,13 @@ TEngineFileResult CreateRebelPGNFile(TRebelEngine& engine, const fs::path& file,
         return r;
     }
     try {
-        r.Written =
-            pgn::WritePGNText(file, RebelPGNText(rec, mode, analyseAll, white, black), true).Ok;
+        const pgn::TWriteResult w =
+            pgn::WritePGNText(file, RebelPGNText(rec, mode, analyseAll, white, black), true);
+        r.Written = w.Ok;
+        if (!w.Ok) {
+            r.Error = w.Error.empty() ? file.string() : file.string() + ": " + w.Error;
+            return r;
+        }
         if (rec.CurrentPly == 0 && mode != REmode::ModGame) {
             r.Memo = {"", kGameBeginText, ""};
             engine.UpdatePGN(file.string());
@@ -102,8 +125,10 @@ TEngineFileResult CreateRebelPGNFile(TRebelEngine& engine, const fs::path& file,
             r.Memo = {"", kAnalyzingText};
         else
             r.Memo = {"", std::string(kLastMoveText) + LastMoveDescription(rec), ""};
-    } catch (const std::exception&) {
-        // A failure while writing is not shown: the analysis goes on.
+    } catch (const std::exception& e) {
+        r.Written = false;
+        r.Error = file.string() + ": " + e.what();
+        r.Memo.clear();
     }
     return r;
 }
@@ -215,8 +240,22 @@ TPollStep TAnalysisPoll::Take(const std::string& line) {
 
 void TAnalysisPoll::Reset() {
     lastLine_.clear();
+    ForgetHint();
+}
+
+void TAnalysisPoll::ForgetHint() {
     lastHint_.clear();
     haveSquares_ = false;
+}
+
+std::vector<std::string> ReadReportLines(const fs::path& file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(Cp1252ToUtf8(line));
+    }
+    return lines;
 }
 
 fs::path NewReportFileName(const fs::path& folder, const std::function<int(int)>& random) {

@@ -32,11 +32,36 @@ inline constexpr const char* kReportCaptionText = "Rebel analysis : ";
 inline constexpr const char* kNoAnalysisText = "No analysis available";
 inline constexpr const char* kEngineFileName = "QUOREL.PGN";
 
-// The engine file: folder of the engine program + "QUOREL.PGN". Engines live
-// in folders the player often cannot write (/usr/games); then the file goes
-// into the program folder instead, so that the engine never analyses a
-// missing or stale file.
-fs::path EngineFileName(const fs::path& enginePath, const fs::path& programFolder);
+// The engine file: always the program folder's "QUOREL.PGN", as a full path
+// (the engine runs in its own folder, so a relative name would point there;
+// and engines often live in folders such as /usr/games that must not get the
+// player's files).
+fs::path EngineFileName(const fs::path& programFolder);
+
+// The folders where the engine library may be: the program folder, the
+// executable's folder, and ../lib and ../share/quorel beside it (an
+// installed program). The binding takes the first that holds the library.
+std::vector<fs::path> EngineLibraryFolders(const fs::path& programFolder,
+                                           const fs::path& executableFolder);
+
+// Step 1 of the start: the engine program's folder made the current folder
+// (the binding finds the engine there), and the previous one made current
+// again when this object ends. Entered() is false when the folder does not
+// exist ("REBEL(tm) Engine not found"); a path without a folder part names
+// a program in the current folder or on the PATH and is always entered.
+class TEngineFolder {
+  public:
+    explicit TEngineFolder(const fs::path& enginePath);
+    ~TEngineFolder();
+    TEngineFolder(const TEngineFolder&) = delete;
+    TEngineFolder& operator=(const TEngineFolder&) = delete;
+    bool Entered() const { return entered_; }
+
+  private:
+    fs::path previous_;
+    bool entered_ = false;
+    bool changed_ = false;
+};
 
 // The engine file's text (UTF-8, CR LF): in ModGame with analyseAll the
 // all-moves line; the tag lines of the PGN game text (names through
@@ -55,6 +80,7 @@ std::string RebelMovetext(const chess::TGameRecord& rec, int count, bool marks);
 struct TEngineFileResult {
     bool Skipped = false;          // a game analysis runs: its file is never rewritten
     bool Written = false;          // the file was written
+    std::string Error;             // why it was not written (the system's reason)
     std::vector<std::string> Memo; // lines to add to the analysis text
 };
 
@@ -63,7 +89,10 @@ struct TEngineFileResult {
 // the engine (UpdatePGN, which does nothing before a start or in ModGame)
 // and returns the analysis-text lines: "", "Game begin", "" at the start of
 // the game; "", "Analyzing....." in ModGame; else "", "Last Move : " + the
-// last-move description, "". Write failures are swallowed (Written false).
+// last-move description, "". A file that cannot be written gives Written
+// false with the reason in Error, no lines, and the engine is not told: it
+// must never analyse a position it did not receive. The caller reports the
+// failure and neither starts nor keeps the engine on the old file.
 TEngineFileResult CreateRebelPGNFile(TRebelEngine& engine, const fs::path& file,
                                      const chess::TGameRecord& rec, std::string_view white,
                                      std::string_view black, bool analysisActive, bool analyseAll);
@@ -110,6 +139,10 @@ class TAnalysisPoll {
     TPollStep Take(const std::string& line);
     // A new analysis: the last line and hint are forgotten.
     void Reset();
+    // The position changed (a move, a navigation): the hint and its squares
+    // are forgotten, so the next hint is shown and marked even when it is the
+    // same move text as before.
+    void ForgetHint();
     const std::string& LastLine() const { return lastLine_; }
     const std::string& LastHint() const { return lastHint_; }
 
@@ -123,6 +156,10 @@ class TAnalysisPoll {
 // (random below 999) and ".ANA", drawn until no such file exists. random(n)
 // gives a number in 0..n-1 (the default draws from a random device).
 fs::path NewReportFileName(const fs::path& folder, const std::function<int(int)>& random = nullptr);
+
+// The lines of a report file written by the engine (Windows-1252, CR LF) as
+// UTF-8 text without line ends; empty when the file cannot be read.
+std::vector<std::string> ReadReportLines(const fs::path& file);
 
 // Configures the binding from the settings as the window does before each
 // start: DLLPath := the first of libraryFolders holding the library (a

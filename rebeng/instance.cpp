@@ -501,6 +501,7 @@ void Instance::GameWorker(int secs) {
                 break;
             }
             e.playedEval = EvalText(played.mate, played.score, w.WhiteToMove());
+            e.mark = MoveMark(info.mate, info.score, played.mate, played.score);
         }
         std::lock_guard<std::mutex> lock(stateMutex_);
         entries_.push_back(std::move(e));
@@ -524,10 +525,15 @@ std::string Instance::GameReport() const {
     r << "Engine  : " << gameEngine_ << ", " << gameSecs_
       << (gameSecs_ == 1 ? " second" : " seconds") << " per position\n";
     r << "Evaluations in pawns from White's point of view; +M3: White mates in 3 moves.\n";
+    std::string blunders, mistakes;
     for (const GameEntry& e : entries_) {
         const GameMove& m = game_.moves[e.ply];
         r << "\n" << GameText::NumberText(m) << m.san << "\n";
-        r << "   Played    : " << m.san << "  " << e.playedEval << "\n";
+        r << "   Played    : " << m.san << "  " << e.playedEval;
+        if (!e.mark.empty()) r << "  " << e.mark;
+        r << "\n";
+        std::string& list = e.mark == "??" ? blunders : mistakes;
+        if (!e.mark.empty()) list += (list.empty() ? "" : ", ") + GameText::NumberText(m) + m.san;
         r << "   Engine    : " << e.bestSan << "  " << e.bestEval << "  (depth " << e.depth
           << ")\n";
         r << "   Main line : " << e.mainLine << "\n";
@@ -535,6 +541,8 @@ std::string Instance::GameReport() const {
     r << "\nMoves analysed : " << entries_.size() << " of " << targets_;
     if (gameStopped_) r << " (analysis stopped)";
     r << "\n";
+    if (!blunders.empty()) r << "Blunders (?\?)  : " << blunders << "\n";
+    if (!mistakes.empty()) r << "Mistakes (?)   : " << mistakes << "\n";
     return r.str();
 }
 

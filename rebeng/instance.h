@@ -56,6 +56,7 @@ class Instance {
     struct GameEntry {
         size_t ply = 0; // index of the move in GameText::moves
         std::string bestSan, bestEval, playedEval, mainLine;
+        std::string mark; // "??" or "?" when the move played loses against the best
         int depth = 0;
     };
 

@@ -60,6 +60,24 @@ std::string EvalText(bool mate, int score, bool whiteToMove) {
     return PawnsText(whiteToMove ? score : -score);
 }
 
+namespace {
+// A score on one scale: mates beyond every centipawn score, the nearer the
+// larger (mated soon is the lowest).
+long long ScoreValue(bool mate, int score) {
+    constexpr long long kMate = 1000000;
+    if (!mate) return score;
+    return score > 0 ? kMate - score : -kMate - score;
+}
+} // namespace
+
+std::string MoveMark(bool bestMate, int bestScore, bool playedMate, int playedScore) {
+    const long long loss = ScoreValue(bestMate, bestScore) - ScoreValue(playedMate, playedScore);
+    const bool intoMate = playedMate && playedScore <= 0 && !(bestMate && bestScore <= 0);
+    if (intoMate || loss >= 300) return "??";
+    if (loss >= 100) return "?";
+    return "";
+}
+
 std::string SanLine(const GameWalker& root, const std::vector<std::string>& pv, size_t maxPlies) {
     GameWalker w = root;
     std::string out;

@@ -40,6 +40,12 @@ std::string GameOverLine(bool inCheck);
 // engine's, from the side to move's view.
 std::string EvalText(bool mate, int score, bool whiteToMove);
 
+// The mark the report gives a move by what it loses against the engine's
+// move, both scores the engine's from the mover's view (mate scores in
+// moves): "??" when it loses 3 pawns or more or walks into a mate the best
+// move avoids, "?" when it loses 1 pawn or more, else "".
+std::string MoveMark(bool bestMate, int bestScore, bool playedMate, int playedScore);
+
 // A variation in SAN with move numbers from root: "3.Bb5 a6 4.Ba4 Nf6" or
 // "3...a6 4.Ba4"; at most maxPlies half-moves; stops at the first move that
 // is not legal.

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdint>
 #include <stdexcept>
+#include <unistd.h>
 #include <variant>
 
 namespace quorel {
@@ -201,6 +202,26 @@ void TSettings::WriteDialogFields(TIniFile& ini) const {
 void TSettings::WriteOnExit(TIniFile& ini) const {
     for (const TSettingKey* k : setting::WrittenOnExit)
         ini.WriteString(k->section, k->key, Get(*k));
+}
+
+std::string ProposedEnginePath(std::string_view pathList, const std::filesystem::path& fallback) {
+    auto runnable = [](const std::filesystem::path& p) {
+        std::error_code ec;
+        return std::filesystem::is_regular_file(p, ec) && access(p.c_str(), X_OK) == 0;
+    };
+    size_t start = 0;
+    while (start <= pathList.size()) {
+        size_t end = pathList.find(':', start);
+        if (end == std::string_view::npos) end = pathList.size();
+        const std::string_view folder = pathList.substr(start, end - start);
+        // An empty entry means the current folder, which names no fixed place.
+        if (!folder.empty()) {
+            const std::filesystem::path candidate = std::filesystem::path(folder) / "stockfish";
+            if (candidate.is_absolute() && runnable(candidate)) return candidate.string();
+        }
+        start = end + 1;
+    }
+    return !fallback.empty() && runnable(fallback) ? fallback.string() : std::string();
 }
 
 } // namespace quorel

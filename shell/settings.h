@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -204,5 +205,11 @@ struct TSettings {
     // Writes the keys of setting::WrittenOnExit.
     void WriteOnExit(TIniFile& ini) const;
 };
+
+// The engine a first run proposes for Rebel_Engine_Path: "stockfish" in the
+// first folder of pathList (the PATH: folders separated by ':') that holds
+// it as an executable file, else fallback when that is one; "" otherwise.
+std::string ProposedEnginePath(std::string_view pathList,
+                               const std::filesystem::path& fallback = "/usr/games/stockfish");
 
 } // namespace quorel

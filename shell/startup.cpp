@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <system_error>
 
 namespace quorel {
@@ -15,6 +16,14 @@ namespace {
 void ChangeFolder(const fs::path& folder) {
     std::error_code ec;
     fs::current_path(folder, ec);
+}
+
+// A settings file that never named an engine (the first run) gets the UCI
+// engine found on this machine; an engine path the player emptied stays empty.
+void ProposeEngine(const TIniFile& ini, TSettings& s) {
+    if (ini.Get(setting::RebelEnginePath.section, setting::RebelEnginePath.key)) return;
+    const char* path = std::getenv("PATH");
+    s.RebelEnginePath = ProposedEnginePath(path ? path : "");
 }
 } // namespace
 
@@ -52,6 +61,7 @@ bool TShellSession::CreateFrame(std::string* error) {
     const TIniFile ini = TIniFile::Load(settingsFile_, &existed);
     firstRun_ = !existed;
     settings_ = TSettings::Read(ini);
+    ProposeEngine(ini, settings_);
     password_ = ReadPasswordFile(PasswordFile()).value_or(std::string());
 
     EnsureFolder(folders_.Games);
@@ -141,6 +151,7 @@ TSettings TShellSession::ReadSettingsForDialog() {
     ChangeFolder(folders_.Program);
     const TIniFile ini = TIniFile::Load(settingsFile_);
     TSettings s = TSettings::Read(ini);
+    ProposeEngine(ini, s);
     if (!ini.Get(setting::DisplayCoordenates.section, setting::DisplayCoordenates.key))
         s.DisplayCoordenates = false;
     return s;
@@ -169,7 +180,8 @@ bool TShellSession::SaveDialogSettings(const TSettings& s, const std::string& pa
     // (fonts, splitters, filters) stays as the windows left it.
     for (const TSettingKey* k : setting::WrittenByDialog)
         settings_.Set(*k, s.Get(*k));
-    settings_.RebelEnginePath = fs::path(s.RebelEnginePath).parent_path().string();
+    // The engine path is held whole: the analysis needs the program's name
+    // as well as its folder.
     password_ = password;
     return true;
 }

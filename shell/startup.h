@@ -101,8 +101,8 @@ class TShellSession {
     // kHashSizeRefusedText).
     static bool EnforceHashRule(TSettings& s);
     // OK: writes the dialog's fields (setting::WrittenByDialog) and the
-    // password file (both 0600), takes those values over for the run (the engine path held is the
-    // folder part of the path entered). True in languageChanged when the language differs (show
+    // password file (both 0600), takes those values over for the run (the engine path whole,
+    // so that the next analysis uses the program entered). True in languageChanged when the language differs (show
     // "@LanguageChange"; it applies from the next start).
     bool SaveDialogSettings(const TSettings& s, const std::string& password,
                             bool* languageChanged = nullptr, std::string* error = nullptr);

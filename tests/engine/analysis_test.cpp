@@ -146,21 +146,31 @@ TEST(EngineFileTest, CreateRebelPGNFileWritesTellsAndDescribes) {
     EXPECT_TRUE(res.Skipped);
     EXPECT_TRUE(res.Memo.empty());
     EXPECT_EQ(ReadFile(file), before);
-    // A folder that cannot be written: nothing is shown.
-    engine.SetMode(REmode::ModNext);
-    res = CreateRebelPGNFile(engine, "/proc/QUOREL.PGN", r, "X", "Y", false, false);
-    EXPECT_FALSE(res.Written);
     fs::remove_all(dir);
 }
 
-TEST(EngineFileTest, GoesToTheProgramFolderWhenTheEngineFolderIsNotWritable) {
+TEST(EngineFileTest, AlwaysInTheProgramFolderWithItsFullPath) {
     char tmpl[] = "/tmp/engine_folder_XXXXXX";
     fs::path dir = mkdtemp(tmpl);
-    EXPECT_EQ(EngineFileName(dir / "stockfish", "/home/p"), dir / "QUOREL.PGN");
-    EXPECT_EQ(EngineFileName("/proc/stockfish", "/home/p"), fs::path("/home/p/QUOREL.PGN"));
-    EXPECT_EQ(EngineFileName("/nonexistent/engine", "/home/p"), fs::path("/home/p/QUOREL.PGN"));
-    // The probe leaves nothing behind.
-    EXPECT_TRUE(fs::is_empty(dir));
+    EXPECT_EQ(EngineFileName("/home/p"), fs::path("/home/p/QUOREL.PGN"));
+    EXPECT_EQ(EngineFileName("/home/p/"), fs::path("/home/p/QUOREL.PGN"));
+    const fs::path before = fs::current_path();
+    fs::current_path(dir);
+    EXPECT_EQ(EngineFileName("prog"), dir / "prog" / "QUOREL.PGN");
+    {
+        // The engine's folder is current during the start, and only then.
+        TEngineFolder folder(before / "x" / "stockfish");
+        EXPECT_FALSE(folder.Entered());
+        TEngineFolder engine(fs::path(FAKE_UCI));
+        EXPECT_TRUE(engine.Entered());
+        EXPECT_EQ(fs::current_path(), fs::path(FAKE_UCI).parent_path());
+    }
+    EXPECT_EQ(fs::current_path(), dir);
+    EXPECT_TRUE(TEngineFolder("stockfish").Entered());
+    EXPECT_EQ(
+        EngineLibraryFolders("/home/p", "/opt/q/bin"),
+        (std::vector<fs::path>{"/home/p", "/opt/q/bin", "/opt/q/lib", "/opt/q/share/quorel"}));
+    fs::current_path(before);
     fs::remove_all(dir);
 }
 
@@ -326,6 +336,12 @@ TEST(HintTest, PollAddsEachLineOnceAndMovesTheMarks) {
     EXPECT_FALSE(poll.Take("").AddLine);
     poll.Reset();
     EXPECT_TRUE(poll.Take("14. 00:05 +0.35  e2-e4 e7-e5 ").NewHint);
+    // A new position: the same move suggested again is shown and marked again.
+    poll.ForgetHint();
+    s = poll.Take("3. 00:00 +0.20  e2-e4 c7-c5 ");
+    EXPECT_TRUE(s.NewHint);
+    EXPECT_FALSE(s.HaveOldSquares);
+    EXPECT_TRUE(s.HaveSquares);
 }
 
 TEST(ReportFileTest, NewNameIsDrawnUntilFree) {
@@ -363,6 +379,54 @@ TEST(ConfigureTest, FollowsTheSettingsInTheWindowsOrder) {
     EXPECT_EQ(e.Path(), fake.parent_path().string());
     EXPECT_EQ(e.Engine(), REengType::EngDec2);
     EXPECT_EQ(e.HashSize(), REhash::Hash256kb);
+}
+
+// Starts an engine: the library is loaded from here on, so this runs last.
+TEST(RunningEngineTest, AFileThatCannotBeWrittenIsNeverHandedToTheEngine) {
+    char tmpl[] = "/tmp/engine_unwritable_XXXXXX";
+    fs::path dir = mkdtemp(tmpl);
+    fs::path good = dir / "good" / kEngineFileName;
+    fs::create_directories(good.parent_path());
+    // A folder where the file should be fails even for the super-user.
+    fs::path bad = dir / "bad" / kEngineFileName;
+    fs::create_directories(bad);
+    TGameRecord g = MakeGame({"e2e4", "e7e5"});
+    const fs::path log = dir / "engine.log";
+    setenv("FAKE_UCI_LOG", log.c_str(), 1);
+    setenv("FAKE_UCI_PV_1", "e7e5 g1f3", 1);
+    TRebelEngine engine;
+    engine.SetDLLPath(REBENG_DIR);
+    fs::path fake(FAKE_UCI);
+    engine.SetEngName(fake.filename().string());
+    engine.SetPath(fake.parent_path().string());
+    engine.SetMode(REmode::ModNext);
+    g.CurrentPly = 1;
+    ASSERT_TRUE(CreateRebelPGNFile(engine, good, g, "X", "Y", false, false).Written);
+    ASSERT_TRUE(engine.Start(good.string())) << engine.ErrorText();
+    auto lineAfter = [&](const std::string& san) {
+        for (int i = 0; i < 300; ++i) {
+            std::string line = engine.AnalysisLine();
+            if (line.find(san) != std::string::npos) return line;
+            usleep(10000);
+        }
+        return std::string();
+    };
+    EXPECT_NE(lineAfter("e7-e5"), "");
+    g.CurrentPly = 2;
+    TEngineFileResult res = CreateRebelPGNFile(engine, bad, g, "X", "Y", true, false);
+    EXPECT_FALSE(res.Written);
+    EXPECT_TRUE(res.Memo.empty());
+    EXPECT_NE(res.Error.find(bad.string()), std::string::npos) << res.Error;
+    // The engine was not told: it got one position, the one after 1.e4.
+    EXPECT_TRUE(engine.Stop());
+    EXPECT_TRUE(engine.Deallocate());
+    unsetenv("FAKE_UCI_LOG");
+    std::istringstream sent(ReadFile(log));
+    std::vector<std::string> positions;
+    for (std::string line; std::getline(sent, line);)
+        if (line.rfind("position", 0) == 0) positions.push_back(line);
+    EXPECT_EQ(positions, std::vector<std::string>{"position startpos moves e2e4"});
+    fs::remove_all(dir);
 }
 
 } // namespace

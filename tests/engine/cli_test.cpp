@@ -93,8 +93,10 @@ TEST_F(AnalyseCommandTest, AnalysesTheMarkedMovesAndPrintsTheReport) {
     EXPECT_NE(r.out.find("Moves analysed : 1 of 1\n"), std::string::npos) << r.out;
     // The report file is Windows-1252; the terminal gets UTF-8.
     EXPECT_NE(r.out.find("Black   : J\xc3\xbcrgen\n"), std::string::npos) << r.out;
-    // The engine file in the engine's (writable) folder; no report left behind.
-    std::ifstream in(dir_ / "eng" / "QUOREL.PGN", std::ios::binary);
+    // The engine file in the program folder, never beside the engine (even
+    // when that folder can be written); no report left behind.
+    EXPECT_FALSE(fs::exists(dir_ / "eng" / "QUOREL.PGN"));
+    std::ifstream in(dir_ / "home" / "QUOREL.PGN", std::ios::binary);
     std::stringstream file;
     file << in.rdbuf();
     EXPECT_NE(file.str().find("\r\n\r\n1.e4 {*} e5  *\r\n"), std::string::npos) << file.str();
@@ -134,6 +136,16 @@ TEST_F(AnalyseCommandTest, AnalysesAPositionAndShowsTheHint) {
     ASSERT_EQ(r.rc, 0) << r.out;
     EXPECT_NE(r.out.find("\nGame begin\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Hint : d2-d4 "), std::string::npos) << r.out;
+    // Without --engine the program's settings name the engine and its options.
+    std::ofstream(dir_ / "home" / "quorel.ini", std::ios::binary)
+        << "[REBEL]\r\nRebel_Engine_Path=" << (dir_ / "eng" / "fake_uci").string()
+        << "\r\nRebel_engine_version=1\r\nRebel_engine_hash_size=3\r\n"
+           "Rebel_engine_refresh_rate=200\r\n";
+    r = Qrltool("analyse-position " + game + " --ply 1 --secs 1");
+    ASSERT_EQ(r.rc, 0) << r.out;
+    for (const char* line : {"Engine version   :  REBEL 9\n", "Hash table size  :  2 Mb\n",
+                             "Refresh interval : 200 ms\n", "Hint : e7-e5 "})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
 }
 
 } // namespace

@@ -177,6 +177,37 @@ TEST_F(StockfishTest, GameAnalysisReportsExactlyTheMarkedMoves) {
     ASSERT_EQ(release(h, 1), 1);
 }
 
+TEST_F(StockfishTest, WholeGameReportMarksTheBlunder) {
+    void* lib = dlopen(REBENG_DIR "/REBENG32.so", RTLD_NOW);
+    ASSERT_NE(lib, nullptr);
+    auto allocate = reinterpret_cast<RebelEngineAllocateFn>(dlsym(lib, "RebelEngineAllocate"));
+    auto start =
+        reinterpret_cast<RebelEngineStartAnalyseGameFn>(dlsym(lib, "RebelEngineStartAnalyseGame"));
+    auto running = reinterpret_cast<RebelEngineIsRunningFn>(dlsym(lib, "RebelEngineIsRunning"));
+    auto report =
+        reinterpret_cast<RebelEngineGetAnalysisGameFn>(dlsym(lib, "RebelEngineGetAnalysisGame"));
+    auto release = reinterpret_cast<RebelEngineFreeFn>(dlsym(lib, "RebelEngineFree"));
+    fs::path sf(STOCKFISH);
+    int h = allocate(2, sf.filename().c_str(), sf.parent_path().c_str(), 2);
+    ASSERT_GE(h, 0);
+    // The engine file of "Entire Game": the all-moves line first.
+    std::string file = Write("[Event \"ALL\"]\r\n" + Pgn("", "1.f3 e5 2.g4 Qh4#  0-1"));
+    ASSERT_EQ(start(h, file.c_str(), 1, 0), 1);
+    ASSERT_TRUE(WaitFor([&] { return running(h) == 0; }, 30000));
+    std::string out = (dir_ / "report.ANA").string();
+    ASSERT_EQ(report(h, out.c_str()), 1);
+    std::ifstream in(out, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string r = text.str();
+    EXPECT_NE(r.find("Moves analysed : 4 of 4"), std::string::npos) << r;
+    EXPECT_NE(r.find("2.g4\r\n   Played    : g4  -M1  ??\r\n"), std::string::npos) << r;
+    EXPECT_NE(r.find("Blunders (?\?)  : 2.g4\r\n"), std::string::npos) << r;
+    // The mate itself is the engine's own choice.
+    EXPECT_NE(r.find("   Played    : Qh4+  -M1\r\n   Engine    : Qh4+"), std::string::npos) << r;
+    ASSERT_EQ(release(h, 1), 1);
+}
+
 TEST_F(StockfishTest, StopAndReleaseLeaveNoEngineProcess) {
     std::string file = Write(Pgn("", "1.e4 {*} e5 {*} 2.Nf3 {*}  *"));
     {

@@ -148,6 +148,28 @@ TEST(AnalysisLineTest, SmallTexts) {
     EXPECT_EQ(HashMegabytes(7), 1);
 }
 
+TEST(ReportTest, MoveMarksByWhatTheMovePlayedLoses) {
+    struct Row {
+        bool bestMate;
+        int best;
+        bool playedMate;
+        int played;
+        const char* mark;
+    };
+    const Row rows[] = {
+        {false, 31, false, 31, ""},     {false, 31, false, -60, ""},   // 0.91 lost
+        {false, 31, false, -69, "?"},   {false, 31, false, -268, "?"}, // 1.00, 2.99
+        {false, 31, false, -270, "??"}, {false, -60, true, -1, "??"},  // walks into mate
+        {true, -3, true, -1, ""},    // mated either way, only sooner: not a blunder by mark
+        {true, 3, true, 5, ""},      // a slower mate is still a mate
+        {true, 2, false, 900, "??"}, // a mate thrown away
+        {false, 500, false, 350, "?"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(MoveMark(r.bestMate, r.best, r.playedMate, r.played), r.mark)
+            << r.best << " " << r.played;
+}
+
 TEST(SanLineTest, NumbersAndStopsAtIllegalMoves) {
     EXPECT_EQ(SanLine(At(""), {"e2e4", "e7e5", "g1f3"}, 10), "1.e4 e5 2.Nf3");
     EXPECT_EQ(SanLine(At("", {"e2e4"}), {"e7e5", "g1f3", "b8c6"}, 10), "1...e5 2.Nf3 Nc6");

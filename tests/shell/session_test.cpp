@@ -4,6 +4,7 @@
 #include "shell/startup.h"
 #include "testutil.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -241,6 +242,11 @@ TEST(ShellSession, FirstRunAndTheSettingsDialog) {
     s.ScanCommandLine({});
     ASSERT_TRUE(s.CreateFrame());
     EXPECT_TRUE(s.FirstRun());
+    // The engine of the test set-up (Debian's stockfish) is proposed.
+    const char* pathList = std::getenv("PATH");
+    EXPECT_EQ(s.Settings().RebelEnginePath, ProposedEnginePath(pathList ? pathList : ""));
+    EXPECT_NE(s.Settings().RebelEnginePath, "");
+    EXPECT_EQ(s.ReadSettingsForDialog().RebelEnginePath, s.Settings().RebelEnginePath);
     EXPECT_EQ(s.SettingsFile(), home / "quorel.ini");
     EXPECT_EQ(s.Password(), "");
     EXPECT_EQ(FolderNames(home / "mailbox" / "folder.lst"),
@@ -271,7 +277,8 @@ TEST(ShellSession, FirstRunAndTheSettingsDialog) {
     EXPECT_EQ(s.Settings().EditorFontSize, 20);
     EXPECT_EQ(s.SettingsDialogCaption("Configuration"), "Configuration  [quorel]");
     EXPECT_TRUE(changed);
-    EXPECT_EQ(s.Settings().RebelEnginePath, "/opt/engines");
+    // The next analysis uses the program entered, not only its folder.
+    EXPECT_EQ(s.Settings().RebelEnginePath, "/opt/engines/stockfish");
     EXPECT_EQ(s.Settings().Pop3UserName, "alice");
     EXPECT_EQ(s.Password(), "topsecret");
     EXPECT_EQ(Mode(home / "quorel.ini"), 0600u);

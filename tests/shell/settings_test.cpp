@@ -343,3 +343,31 @@ TEST(Folders, LastGamesAndAnalysisReports) {
     EXPECT_TRUE(fs::exists(dir / "games" / "sub.ana"));
     EXPECT_FALSE(fs::exists(dir / "2.ana"));
 }
+
+TEST(Settings, FirstRunProposesAUciEngineFoundOnTheMachine) {
+    TempDir dir;
+    const fs::path bin = dir / "bin", other = dir / "other", games = dir / "games";
+    for (const fs::path& f : {bin, other, games})
+        fs::create_directories(f);
+    WriteBytes(other / "stockfish", "#!/bin/sh\n"); // not executable: skipped
+    WriteBytes(bin / "stockfish", "#!/bin/sh\n");
+    fs::permissions(bin / "stockfish", fs::perms::owner_all);
+    WriteBytes(games / "stockfish", "#!/bin/sh\n");
+    fs::permissions(games / "stockfish", fs::perms::owner_all);
+    fs::create_directories(dir / "dironly" / "stockfish"); // a folder of that name
+    const std::string pathList =
+        "::" + other.string() + ":" + (dir / "dironly").string() + ":" + bin.string();
+    struct Row {
+        std::string path;
+        fs::path fallback;
+        std::string expected;
+    };
+    const std::vector<Row> rows = {
+        {pathList, games / "stockfish", (bin / "stockfish").string()},
+        {other.string(), games / "stockfish", (games / "stockfish").string()},
+        {"", other / "stockfish", ""},
+        {"relative/bin", "", ""},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(ProposedEnginePath(r.path, r.fallback), r.expected) << r.path;
+}

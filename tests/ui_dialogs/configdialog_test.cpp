@@ -137,10 +137,11 @@ TEST(ConfigDialog, OkAppliesTheHashRuleAndWritesEveryField) {
     EXPECT_EQ(ReadPasswordFile(folder.Session()->Folders().Program / "quorel-smtp.pwd")
                   .value_or("<absent>"),
               "smtp-pw");
-    // Taken over for the run; the engine path held is its folder.
+    // Taken over for the run; the engine path whole, so that the next
+    // analysis runs the program entered.
     EXPECT_EQ(folder.Session()->Settings().EmailAddress, "ana@example.org");
     EXPECT_EQ(folder.Session()->Password(), "pw");
-    EXPECT_EQ(folder.Session()->Settings().RebelEnginePath, "/opt/rebel");
+    EXPECT_EQ(folder.Session()->Settings().RebelEnginePath, "/opt/rebel/REBEL.EXE");
 }
 
 TEST(ConfigDialog, Rebel9KeepsItsHashSizeAndCancelWritesNothing) {

@@ -20,7 +20,9 @@
 #include "ui/common/langapply.h"
 #include "ui/editor/editor.h"
 #include "ui/frame/mainform.h"
+#include "ui/game/analysisviewer.h"
 #include "ui/game/gamewindow.h"
+#include "ui/game/secondsdialog.h"
 #include "ui/game/smalldialogs.h"
 #include "ui/help/helpwindow.h"
 #include "uitest_util.h"
@@ -126,6 +128,10 @@ TEST(Languages, EveryWindowInEveryLanguageHasNoEmptyText) {
         windows.emplace_back(std::make_unique<TDiacriticDialog>(), Probe{"CancelBtn", "Cancel"});
         windows.emplace_back(std::make_unique<TCalendarDialog>(), Probe{"CancelBtn", "Cancel"});
         windows.emplace_back(std::make_unique<THelpWindow>(), Probe{"ContentsBtn", "Contents"});
+        windows.emplace_back(
+            std::make_unique<TSecondsDialog>(),
+            Probe{"LabelSeconds", "&Seconds the engine thinks about each position:"});
+        windows.emplace_back(std::make_unique<TAnalysisViewer>(), Probe{"Print1", "&Print"});
         windows.emplace_back(std::make_unique<TMainForm>(session), Probe{"FileNewItem", "&New"});
         windows.emplace_back(std::make_unique<TEditorDialog>(), Probe{"LabelSubject", "Subject:"});
         for (auto& [w, probe] : windows) {
@@ -149,6 +155,9 @@ TEST(Languages, EveryWindowInEveryLanguageHasNoEmptyText) {
         // Messages come from the same tables.
         TForm2 game;
         EXPECT_FALSE(game.Msg(QStringLiteral("@HasChanged")).isEmpty());
+        for (const char* key :
+             {"@NoMovesMarked", "@Wait", "@EngineFileNotWritten", "@TooManyAnalyses"})
+            EXPECT_FALSE(LangText(QStringLiteral("TForm2"), QLatin1String(key)).isEmpty()) << key;
         if (lang == 2) {
             EXPECT_EQ(game.Msg(QStringLiteral("@KingWouldBeInCheck")),
                       QStringLiteral("Der König stünde im Schach"));

@@ -177,6 +177,7 @@ void TChessDiagram2D::RebuildOffscreen(int skipSquare) {
 
 void TChessDiagram2D::Redraw() {
     marks_.clear();
+    hintFrom_ = hintTo_ = -1;
     RebuildOffscreen(dragging_ ? lastPressed_ : -1);
     update();
 }
@@ -235,7 +236,39 @@ void TChessDiagram2D::paintEvent(QPaintEvent* e) {
     p.drawPixmap(e->rect(), offscreen_,
                  QRectF(QPointF(e->rect().topLeft()) * offscreen_.devicePixelRatio(),
                         QSizeF(e->rect().size()) * offscreen_.devicePixelRatio()));
+    PaintHint(p);
     if (dragging_) DrawPiece(p, DragRect(), dragPiece_);
+}
+
+void TChessDiagram2D::SetHint(int from, int to) {
+    const bool valid = !chess::IsEdgeSquare(from) && !chess::IsEdgeSquare(to);
+    hintFrom_ = valid ? from : -1;
+    hintTo_ = valid ? to : -1;
+    update();
+}
+
+void TChessDiagram2D::ClearHint() {
+    hintFrom_ = hintTo_ = -1;
+    update();
+}
+
+void TChessDiagram2D::PaintHint(QPainter& p) const {
+    if (hintFrom_ < 0 || hintTo_ < 0) return;
+    // The squares at the size the board is shown now.
+    const qreal size = SquareSize();
+    auto rectOf = [&](int square) { return QRectF(SquareOrigin(square), QSizeF(size, size)); };
+    const QColor colour(25, 100, 215);
+    const qreal pen = std::max<qreal>(2.0, size * 0.09);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(colour, pen));
+    p.drawRect(rectOf(hintFrom_).adjusted(pen / 2, pen / 2, -pen / 2, -pen / 2));
+    QColor tint = colour;
+    tint.setAlpha(70);
+    p.fillRect(rectOf(hintTo_), tint);
+    p.drawRect(rectOf(hintTo_).adjusted(pen / 2, pen / 2, -pen / 2, -pen / 2));
+    p.restore();
 }
 
 void TChessDiagram2D::changeEvent(QEvent* e) {

@@ -129,6 +129,15 @@ class TChessDiagram2D : public TChessDiagram {
     void ClearMarks();
     // Ends a running drag without a drop: the piece is drawn back on its square.
     void CancelDrag();
+
+    // The engine's suggested move: a frame on the from-square (mark kind 1)
+    // and a framed tint on the to-square (kind 2), drawn over the board at
+    // the current square size. Squares outside the board clear the hint; so
+    // do ClearHint and Redraw (a new position). Not part of the exported picture.
+    void SetHint(int from, int to);
+    void ClearHint();
+    int HintFrom() const { return hintFrom_; }
+    int HintTo() const { return hintTo_; }
     int MarkAt(int square) const;
 
     // The 304x304 picture with 38-pixel squares whatever the size shown
@@ -160,6 +169,7 @@ class TChessDiagram2D : public TChessDiagram {
     void EmitMove(int from, int to, Qt::MouseButton button);
     void RebuildOffscreen(int skipSquare = -1);
     QRect DragRect() const;
+    void PaintHint(QPainter& p) const;
 
     QColor light_{255, 255, 255};
     QColor dark_{128, 128, 128};
@@ -167,6 +177,7 @@ class TChessDiagram2D : public TChessDiagram {
     bool useBitmaps_ = false;
     std::map<int, int> marks_; // square -> kind
     QPixmap offscreen_;        // the board without the dragged piece
+    int hintFrom_ = -1, hintTo_ = -1;
 };
 
 } // namespace quorel::ui

@@ -36,6 +36,14 @@ struct TAppContext {
     bool useBitmapSquares = false;
     QString lightBitmap, darkBitmap;
 
+    // Engine analysis (section REBEL): the engine program's full path, the
+    // engine kind (0 Rebel Decade 2.0, 1 Rebel 9), the hash size index 0..6
+    // and the polling period of the game windows' analysis timer.
+    QString enginePath;
+    int engineVersion = 0;
+    int engineHashSize = 0;
+    int engineRefreshMs = 1000;
+
     // The frame's session (settings, address book, mailbox) while the
     // program runs; null in tests that build windows alone.
     TShellSession* session = nullptr;

@@ -88,6 +88,10 @@ static void FillContext(TShellSession& session, bool atStart) {
     ctx.useBitmapSquares = s.UseBitmapSquares;
     ctx.lightBitmap = SettingsPath(s.LightSquaresBitmap, ctx.programFolder);
     ctx.darkBitmap = SettingsPath(s.DarkSquaresBitmap, ctx.programFolder);
+    ctx.enginePath = Q(s.RebelEnginePath);
+    ctx.engineVersion = s.RebelEngineVersion;
+    ctx.engineHashSize = s.RebelEngineHashSize;
+    ctx.engineRefreshMs = s.RebelEngineRefreshRate > 0 ? s.RebelEngineRefreshRate : 1000;
     if (atStart) SetUiLanguage(s.Language);
 
     // The Bio page looks opponents up in the run's address book.

@@ -196,6 +196,7 @@ void TForm2::BuildWidgets() {
     commands->addWidget(reloadButton_);
     commands->addWidget(cloneButton_);
     commands->addWidget(toolsButton_);
+    commands->addWidget(BuildRebelButton());
     commands->addStretch(1);
     commands->addWidget(exitButton_);
 
@@ -351,6 +352,7 @@ QWidget* TForm2::BuildMainPage() {
     lay->addWidget(moveList_, 1);
     lay->addWidget(Label(page, "LabelIfMove", "If move / Comment"));
     lay->addWidget(editIfMove_);
+    lay->addWidget(BuildRebelPanel(page), 1);
 
     for (QLineEdit* e : {editEvent_, editSite_, editDate_, editRound_, editECO_, editWhiteAddress_,
                          editBlackAddress_, editWhiteElo_, editBlackElo_, editWhiteCountry_,
@@ -857,6 +859,7 @@ void TForm2::AfterNavigation() {
     ColourNames();
     Actualizatablero();
     SelectMoveLine();
+    RebelPositionChanged();
 }
 
 void TForm2::RewButtonClick() {
@@ -966,6 +969,7 @@ void TForm2::DiagramMouseUp(int from, int to) {
     Setdata();
     Actualizatablero();
     SetModified(true);
+    RebelPositionChanged();
 }
 
 // ---------------------------------------------------------------------------
@@ -1162,6 +1166,7 @@ void TForm2::RefreshAfterRecordChange() {
     loading_ = false;
     Actualizatablero();
     SetModified(wasModified);
+    RebelPositionChanged();
 }
 
 // ---------------------------------------------------------------------------
@@ -1237,6 +1242,7 @@ void TForm2::ReloadGame() {
     LoadNotes();
     Actualizatablero();
     SetModified(false);
+    RebelPositionChanged();
 }
 
 void TForm2::CloneGame() {
@@ -1266,6 +1272,7 @@ void TForm2::closeEvent(QCloseEvent* e) {
             return;
         }
     }
+    StopRebelOnClose();
     e->accept();
 }
 
@@ -1276,8 +1283,11 @@ void TForm2::keyPressEvent(QKeyEvent* e) {
         help->raise();
         return;
     }
-    // Ctrl+R starts and stops engine analysis; it is reserved for it.
-    if (e->key() == Qt::Key_R && (e->modifiers() & Qt::ControlModifier)) return;
+    // Ctrl+R starts and stops engine analysis.
+    if (e->key() == Qt::Key_R && (e->modifiers() & Qt::ControlModifier)) {
+        RebelCtrlR();
+        return;
+    }
     QWidget::keyPressEvent(e);
 }
 
@@ -1322,6 +1332,7 @@ void TForm2::ImportPickedGame(const TGameRecord& picked) {
     Setdata();
     Actualizatablero();
     SetModified(true);
+    RebelPositionChanged();
 }
 
 void TForm2::ImportFromClipboard() {

@@ -28,6 +28,7 @@ namespace quorel::ui {
 
 class TBoardPanel;
 class TChessDiagram2D;
+struct TRebelState;
 
 class TForm2 : public QWidget {
     Q_OBJECT
@@ -105,6 +106,19 @@ class TForm2 : public QWidget {
     QString Msg(const QString& key) const;
     QString Msg(const chess::TUserMessage& m) const;
 
+    // Engine analysis (gamewindow_analysis.cpp). The menu commands:
+    void AnalyzePositionItemClick(); // continuous analysis of the position shown
+    void AnalyzeEntireItemClick();   // every move of the game
+    void AnalyzeMarkedItemClick();   // the moves marked "*"; "@NoMovesMarked" without any
+    void RebelBtnClick();            // starts an analysis in the mode set by the caller
+    void StopRebel1Click();          // stops it (a game analysis then shows its report)
+    void RebelCtrlR();               // Ctrl+R: starts, or stops when one runs
+    void Timer1Timer();              // one poll of the engine
+    void SetAnalysis(bool on);       // panel, timer and menu for a running analysis
+    bool AnalysisActive() const;
+    // Half-moves 1..MoveCount annotated "*".
+    int MovesMarked() const;
+
     // Opens a new window on the same file (set by the frame; without it
     // Clone opens a top-level window).
     std::function<TForm2*()> createSibling;
@@ -118,6 +132,21 @@ class TForm2 : public QWidget {
     void keyPressEvent(QKeyEvent* e) override;
 
   private:
+    // Engine analysis (gamewindow_analysis.cpp).
+    QPushButton* BuildRebelButton();
+    QWidget* BuildRebelPanel(QWidget* page);
+    // After a move, a navigation, a set-up or a reload: a running continuous
+    // analysis gets the new position (CreateRebelPGNFile).
+    void RebelPositionChanged();
+    void CreateRebelPGNFile();
+    void GetSecondsPerMove();
+    void ShowAnalysisText();
+    void AddAnalysisLine(const QString& line);
+    // Closing: a running analysis is stopped (without its report) and the
+    // engine program ended.
+    void StopRebelOnClose();
+    void EndRebelInstance();
+
     void BuildWidgets();
     QWidget* BuildMainPage();
     QWidget* BuildTimePage();
@@ -147,6 +176,7 @@ class TForm2 : public QWidget {
     void LoadNotes();
 
     chess::TGameRecord rec_;
+    TRebelState* rebel_ = nullptr; // the analysis state, a child object of the window
     QString fileName_;
     bool modified_ = false;
     bool loading_ = false; // fields are being filled: edits do not mark modified
