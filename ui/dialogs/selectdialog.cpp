@@ -16,6 +16,7 @@
 #include "ui/common/langapply.h"
 #include "ui/common/msgbox.h"
 #include "ui/dialogs/dlgutil.h"
+#include "ui/common/widgets.h"
 
 namespace quorel::ui {
 
@@ -29,16 +30,10 @@ const char* const kColumnKeys[7] = {"@Site",   "@Event",  "@White", "@Black",
 // The overwrite-or-append choice for an existing target file ("Append" is
 // the default); true for "Overwrite file".
 static bool AskOverwrite(TSelectDialog* dialog, const QString& file) {
-    QMessageBox box(QMessageBox::Question, dialog->Msg(QStringLiteral("@SelectOption")),
-                    QFileInfo(file).fileName(), QMessageBox::NoButton, dialog);
-    box.setObjectName(QStringLiteral("OverwriteOrAppend"));
-    QPushButton* over =
-        box.addButton(dialog->Msg(QStringLiteral("@OverwriteFile")), QMessageBox::AcceptRole);
-    QPushButton* append =
-        box.addButton(dialog->Msg(QStringLiteral("@AppendFile")), QMessageBox::RejectRole);
-    box.setDefaultButton(append);
-    box.exec();
-    return box.clickedButton() == over;
+    return AskOverwriteOrAppend(dialog, dialog->Msg(QStringLiteral("@SelectOption")),
+                                QFileInfo(file).fileName(),
+                                dialog->Msg(QStringLiteral("@OverwriteFile")),
+                                dialog->Msg(QStringLiteral("@AppendFile")));
 }
 
 TSelectDialog::TSelectDialog(QWidget* parent) : QDialog(parent) {

@@ -32,6 +32,7 @@
 #include "ui/common/appcontext.h"
 #include "ui/common/langapply.h"
 #include "ui/common/msgbox.h"
+#include "ui/common/widgets.h"
 #include "ui/editor/editor_util.h"
 
 namespace quorel::ui {
@@ -39,16 +40,11 @@ namespace quorel::ui {
 namespace {
 
 QLabel* Label(QWidget* parent, const char* name, const char* text) {
-    auto* l = new QLabel(QLatin1String(text), parent);
-    l->setObjectName(QLatin1String(name));
-    return l;
+    return NamedLabel(parent, name, text);
 }
 
 QPushButton* Button(QWidget* parent, const char* name, const char* text) {
-    auto* b = new QPushButton(QLatin1String(text), parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
+    return NamedButton(parent, name, text);
 }
 
 QToolButton* Tool(QWidget* parent, const char* name, const char* text) {

@@ -26,6 +26,7 @@
 #include "ui/common/msgbox.h"
 #include "ui/editor/editor.h"
 #include "ui/editor/editor_util.h"
+#include "ui/common/widgets.h"
 
 namespace quorel::ui {
 
@@ -78,15 +79,7 @@ QString TextFileToQString(const std::string& bytes) {
 }
 
 QIcon ButtonIcon(const QIcon& icon, bool colour) {
-    if (colour) return icon;
-    QImage img = icon.pixmap(24, 24).toImage().convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            const QRgb p = img.pixel(x, y);
-            const int g = qGray(p);
-            img.setPixel(x, y, qRgba(g, g, g, qAlpha(p)));
-        }
-    return QIcon(QPixmap::fromImage(img));
+    return colour ? icon : GreyIcon(icon);
 }
 
 namespace {
@@ -301,18 +294,11 @@ void TEditorDialog::SaveToDiskButtonClick() {
         Ask(this, QStringLiteral("Quorel"), Msg(QStringLiteral("@ToHeader")),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
     bool overwrite = true;
-    if (QFileInfo::exists(file)) {
-        QMessageBox box(QMessageBox::Question, Msg(QStringLiteral("@SelectOption")),
-                        QFileInfo(file).fileName(), QMessageBox::NoButton, this);
-        box.setObjectName(QStringLiteral("OverwriteOrAppend"));
-        QPushButton* over =
-            box.addButton(Msg(QStringLiteral("@OverwriteFile")), QMessageBox::AcceptRole);
-        QPushButton* append =
-            box.addButton(Msg(QStringLiteral("@AppendFile")), QMessageBox::RejectRole);
-        box.setDefaultButton(append);
-        box.exec();
-        overwrite = box.clickedButton() == over;
-    }
+    if (QFileInfo::exists(file))
+        overwrite = AskOverwriteOrAppend(this, Msg(QStringLiteral("@SelectOption")),
+                                         QFileInfo(file).fileName(),
+                                         Msg(QStringLiteral("@OverwriteFile")),
+                                         Msg(QStringLiteral("@AppendFile")));
     const compose::TMessageDraft d = Draft();
     const std::string text = mail::MessageTextFile(d.Address, d.Body, toHeader);
     std::string error;

@@ -29,6 +29,7 @@
 #include "ui/game/gamewindow.h"
 #include "ui/help/helpwindow.h"
 #include "ui/mailbox/reviewmail.h"
+#include "ui/common/widgets.h"
 
 namespace quorel::ui {
 
@@ -44,17 +45,6 @@ QColor ColourOf(int32_t c) {
     return QColor(int(v & 0xff), int((v >> 8) & 0xff), int((v >> 16) & 0xff));
 }
 
-QIcon Plain(const QIcon& icon) {
-    QPixmap pm = icon.pixmap(24, 24);
-    QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            const QRgb p = img.pixel(x, y);
-            const int g = qGray(p);
-            img.setPixel(x, y, qRgba(g, g, g, qAlpha(p)));
-        }
-    return QIcon(QPixmap::fromImage(img));
-}
 
 // A path from the settings: absolute as given, otherwise below the program folder.
 QString SettingsPath(const std::string& p, const QString& programFolder) {
@@ -323,7 +313,7 @@ void TMainForm::ApplyLook() {
           Icon{fileExit_, QStyle::SP_DialogCloseButton}}) {
         if (!i.action) continue;
         const QIcon icon = style()->standardIcon(i.pixmap);
-        i.action->setIcon(ctx.colouredButtons ? icon : Plain(icon));
+        i.action->setIcon(ctx.colouredButtons ? icon : GreyIcon(icon));
     }
 }
 

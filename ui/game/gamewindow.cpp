@@ -41,6 +41,7 @@
 #include "ui/common/appcontext.h"
 #include "ui/common/langapply.h"
 #include "ui/common/msgbox.h"
+#include "ui/common/widgets.h"
 #include "ui/game/smalldialogs.h"
 #include "ui/help/helpwindow.h"
 
@@ -67,16 +68,11 @@ QLineEdit* Edit(QWidget* parent, const char* name, int maxLength) {
 }
 
 QLabel* Label(QWidget* parent, const char* name, const char* text) {
-    auto* l = new QLabel(QLatin1String(text), parent);
-    l->setObjectName(QLatin1String(name));
-    return l;
+    return NamedLabel(parent, name, text);
 }
 
 QPushButton* Button(QWidget* parent, const char* name, const char* text) {
-    auto* b = new QPushButton(QLatin1String(text), parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
+    return NamedButton(parent, name, text);
 }
 
 QLabel* Panel(QWidget* parent, const char* name) {
@@ -1370,18 +1366,11 @@ void TForm2::ExportPgnToFile() {
     const QFileInfo info(file);
     file = info.dir().filePath(info.completeBaseName() + QStringLiteral(".pgn"));
     bool overwrite = true;
-    if (QFileInfo::exists(file)) {
-        QMessageBox box(QMessageBox::Question, Msg(QStringLiteral("@SelectOption")),
-                        QFileInfo(file).fileName(), QMessageBox::NoButton, this);
-        box.setObjectName(QStringLiteral("OverwriteOrAppend"));
-        QPushButton* over =
-            box.addButton(Msg(QStringLiteral("@OverwriteFile")), QMessageBox::AcceptRole);
-        QPushButton* append =
-            box.addButton(Msg(QStringLiteral("@AppendFile")), QMessageBox::RejectRole);
-        box.setDefaultButton(append);
-        box.exec();
-        overwrite = box.clickedButton() == over;
-    }
+    if (QFileInfo::exists(file))
+        overwrite = AskOverwriteOrAppend(this, Msg(QStringLiteral("@SelectOption")),
+                                         QFileInfo(file).fileName(),
+                                         Msg(QStringLiteral("@OverwriteFile")),
+                                         Msg(QStringLiteral("@AppendFile")));
     GetData();
     const pgn::TWriteResult r = pgn::ExportGameToFile(S(file), rec_, S(editWhite_->text()),
                                                       S(editBlack_->text()), overwrite);

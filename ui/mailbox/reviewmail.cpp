@@ -40,6 +40,7 @@
 #include "ui/common/langapply.h"
 #include "ui/common/msgbox.h"
 #include "ui/editor/editor.h"
+#include "ui/common/widgets.h"
 
 namespace quorel::ui {
 
@@ -838,18 +839,11 @@ void TReviewMailDialog::SaveButtonClick() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString file = dialog.selectedFiles().front();
     bool append = false;
-    if (QFileInfo::exists(file)) {
-        QMessageBox box(this);
-        box.setObjectName(QStringLiteral("OverwriteOrAppend"));
-        box.setWindowTitle(Msg(QStringLiteral("@SelectOption")));
-        box.setText(QDir::toNativeSeparators(file));
-        QAbstractButton* over =
-            box.addButton(Msg(QStringLiteral("@OverwriteFile")), QMessageBox::AcceptRole);
-        QPushButton* add = box.addButton(Msg(QStringLiteral("@Append")), QMessageBox::RejectRole);
-        box.setDefaultButton(add);
-        box.exec();
-        append = box.clickedButton() != over;
-    }
+    if (QFileInfo::exists(file))
+        append = !AskOverwriteOrAppend(this, Msg(QStringLiteral("@SelectOption")),
+                                       QDir::toNativeSeparators(file),
+                                       Msg(QStringLiteral("@OverwriteFile")),
+                                       Msg(QStringLiteral("@Append")));
     std::string error;
     if (!SaveMessageAsText(file.toStdString(), message_, append, &error))
         Tell(this, QMessageBox::Critical, windowTitle(),
