@@ -263,11 +263,7 @@ int Fetch(std::vector<std::string> args) {
     };
     logic.FormCreate();
     logic.EditDelete = del;
-    bool ok = logic.UpdateButtonClick();
-    if (ok && !logic.ListLines.empty()) {
-        logic.MArkALl();
-        ok = logic.RetrievebuttonClick();
-    }
+    bool ok = logic.RetrieveAll();
     if (!ok && !logic.LastError.empty())
         std::cerr << "qrltool mail fetch: " << logic.LastError << "\n";
     logic.FormDestroy();

@@ -3,6 +3,9 @@
 #include "platform/codepage.h"
 #include "platform/datetime.h"
 #include "platform/files.h"
+#include "platform/text.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -27,6 +30,60 @@ std::string SafeAttachmentName(std::string_view name, std::string_view fallback)
     while (!out.empty() && out.back() == ' ')
         out.pop_back();
     if (out.empty()) return std::string(fallback);
+    return out;
+}
+
+std::string FitFileName(std::string_view name, size_t maxBytes) {
+    if (name.size() <= maxBytes) return std::string(name);
+    // The extension is kept whole when it is a short one.
+    std::string_view stem = name, ext;
+    if (auto dot = name.rfind('.'); dot != std::string_view::npos && dot > 0 &&
+                                    name.size() - dot <= 16 && name.size() - dot < maxBytes / 2) {
+        stem = name.substr(0, dot);
+        ext = name.substr(dot);
+    }
+    return CutUtf8(std::string(stem), maxBytes - ext.size()) + std::string(ext);
+}
+
+size_t AttachmentNameLimit(const fs::path& folder) {
+    long max = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (max <= 0) max = 255;
+    // Room for the temporary name of the atomic write ("." + name +
+    // ".xxxxxxxx.tmp") and for a ".BAK" backup replacing a shorter extension.
+    constexpr long kReserve = 14 + 4;
+    return size_t(std::max(max - kReserve, 16L));
+}
+
+void SplitLongLines(std::vector<std::string>& lines, size_t maxBytes) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].size() <= maxBytes) continue;
+        size_t cut = maxBytes;
+        // Never inside a UTF-8 character.
+        while (cut > 0 && (static_cast<unsigned char>(lines[i][cut]) & 0xC0) == 0x80)
+            --cut;
+        if (cut == 0) cut = maxBytes;
+        std::string rest = lines[i].substr(cut);
+        lines[i].resize(cut);
+        lines.insert(lines.begin() + long(i) + 1, std::move(rest));
+    }
+}
+
+std::string UnstuffPop3Text(std::string_view raw) {
+    std::string out;
+    out.reserve(raw.size());
+    size_t pos = 0;
+    while (pos < raw.size()) {
+        size_t lf = raw.find('\n', pos);
+        size_t end = lf == std::string_view::npos ? raw.size() : lf + 1;
+        std::string_view line = raw.substr(pos, end - pos);
+        std::string_view bare = line;
+        while (!bare.empty() && (bare.back() == '\n' || bare.back() == '\r'))
+            bare.remove_suffix(1);
+        if (bare == "." && end == raw.size()) break; // the terminating line
+        if (!line.empty() && line[0] == '.') line.remove_prefix(1);
+        out += line;
+        pos = end;
+    }
     return out;
 }
 
@@ -337,10 +394,26 @@ bool TConnectionLogic::RetrievebuttonClick() {
     }
     MailboxChanged = true;
     SetGauge(0, true);
+    // The listing after the transfer runs in the transfer's session.
+    RemotePOP.KeepConnected = true;
     bool ok = Retrieve();
+    RemotePOP.KeepConnected = false;
     SetGauge(GaugePosition, false);
     UpdateRemoteInfo();
     RefreshList();
+    return ok;
+}
+
+bool TConnectionLogic::RetrieveAll() {
+    RemotePOP.KeepConnected = true;
+    bool ok = UpdateButtonClick();
+    RemotePOP.KeepConnected = false;
+    if (ok && !ListLines.empty()) {
+        MArkALl();
+        ok = RetrievebuttonClick();
+    }
+    // An empty server: the listing's session ends here.
+    if (RemotePOP.Connected()) SafeDisconnect(RemotePOP);
     return ok;
 }
 
@@ -357,9 +430,7 @@ bool TConnectionLogic::DeleteButtonClick() {
 }
 
 void TConnectionLogic::Quicktransfer1Click() {
-    UpdateButtonClick();
-    MArkALl();
-    RetrievebuttonClick();
+    RetrieveAll();
     SendButtonClick();
 }
 
@@ -367,71 +438,86 @@ void TConnectionLogic::Quicktransfer1Click() {
 
 void TConnectionLogic::RemotePOPUserMessageSave(int, const std::string& contents) {
     try {
-        msMessage.Clear();
-        msMessage.LoadFromString(contents);
-
-        if (!msMessage.Attachments.Empty()) {
-            msMessage.Body.push_back("---");
-            msMessage.Body.push_back(
-                "This message contained attachments, which have been saved as : ");
-            msMessage.Body.push_back("");
-            for (size_t i = 0; i < msMessage.Attachments.Count(); ++i) {
-                const TmsAttItem& att = msMessage.Attachments[i];
-                std::string name = SafeAttachmentName(att.FileName(), "att." + std::to_string(i));
-                fs::path folder = Config.AttachFolder;
-                std::string ext = AsciiUpper(fs::path(name).extension().string());
-                if (ext == ".QRL") {
-                    bool toGames = AskSaveGame ? AskSaveGame(msMessage.Sender.Name, name) : false;
-                    if (toGames) folder = Config.GamesFolder;
-                }
-                // An existing file of that name (in any letter case) is the
-                // one replaced, after a backup copy.
-                fs::path target = folder / name;
-                if (auto existing = FindFileNoCase(folder, name)) {
-                    target = *existing;
-                    fs::path backup = target;
-                    backup.replace_extension(".BAK");
-                    std::string old;
-                    std::string error;
-                    if (!ReadWholeFile(target, old) || !AtomicWriteFile(backup, old, &error))
-                        throw EMessageError("Cannot make the backup " + backup.string() + " " +
-                                            error);
-                    Add(T("@Backup") + backup.string());
-                }
-                std::string error;
-                if (!AtomicWriteFile(target, att.Content, &error))
-                    throw EMessageError("Cannot write " + target.string() + ": " + error);
-                msMessage.Body.push_back("   " + target.string());
-                Add(T("@AttachSaved") + " " + target.string());
-            }
-            msMessage.Attachments.Clear();
-        }
-        if (!msMessage.Body.empty() && msMessage.Body.back() == "..") msMessage.Body.pop_back();
-
-        // The message file and its index record are on disk before the
-        // client goes on (and may delete the message on the server).
-        fs::path file = NewMessageFileName(store_.MailboxFolder(), kMailExtension);
-        msMessage.SaveToFile(file);
-        TMailIndexRecord rec;
-        rec.From = msMessage.Sender.Name.empty() ? msMessage.Sender.Address : msMessage.Sender.Name;
-        rec.To = msMessage.Recipients.Empty() ? "" : msMessage.Recipients[0].Name;
-        rec.Subject = msMessage.Subject;
-        rec.FileName = file.filename().string();
-        rec.AttachmentCount = uint8_t(msMessage.Attachments.Count());
-        rec.Date = Now();
-        rec.Folder = kFolderNew;
-        if (store_.AppendRecord(rec) == 0) {
-            std::error_code ec;
-            fs::remove(file, ec);
-            throw EMessageError("Cannot write the mailbox index");
-        }
-        MailboxChanged = true;
+        FileDecodedMessage(contents);
     } catch (const EMailNetError&) {
         throw;
     } catch (const std::exception& e) {
+        // One message must never block the mailbox: what cannot be filed as
+        // it is gets filed as its original text (and only when even that
+        // fails does the transfer end, leaving it on the server).
         Add("POP3 ERROR: " + std::string(e.what()));
-        throw;
+        FileOriginalText(contents, e.what());
     }
+}
+
+void TConnectionLogic::FileDecodedMessage(const std::string& contents) {
+    msMessage.Clear();
+    msMessage.LoadFromString(contents);
+
+    if (!msMessage.Attachments.Empty()) {
+        msMessage.Body.push_back("---");
+        msMessage.Body.push_back("This message contained attachments, which have been saved as : ");
+        msMessage.Body.push_back("");
+        for (size_t i = 0; i < msMessage.Attachments.Count(); ++i) {
+            const TmsAttItem& att = msMessage.Attachments[i];
+            std::string name = SafeAttachmentName(att.FileName(), "att." + std::to_string(i));
+            fs::path folder = Config.AttachFolder;
+            std::string ext = AsciiUpper(fs::path(name).extension().string());
+            if (ext == ".QRL") {
+                bool toGames = AskSaveGame ? AskSaveGame(msMessage.Sender.Name, name) : false;
+                if (toGames) folder = Config.GamesFolder;
+            }
+            name = FitFileName(name, AttachmentNameLimit(folder));
+            // An existing file of that name (in any letter case) is the
+            // one replaced, after a backup copy.
+            fs::path target = folder / name;
+            if (auto existing = FindFileNoCase(folder, name)) {
+                target = *existing;
+                fs::path backup = target;
+                backup.replace_extension(".BAK");
+                std::string old;
+                std::string error;
+                if (!ReadWholeFile(target, old) || !AtomicWriteFile(backup, old, &error))
+                    throw EMessageError("Cannot make the backup " + backup.string() + " " + error);
+                Add(T("@Backup") + backup.string());
+            }
+            std::string error;
+            if (!AtomicWriteFile(target, att.Content, &error))
+                throw EMessageError("Cannot write " + target.string() + ": " + error);
+            msMessage.Body.push_back("   " + target.string());
+            Add(T("@AttachSaved") + " " + target.string());
+        }
+        msMessage.Attachments.Clear();
+    }
+    if (!msMessage.Body.empty() && msMessage.Body.back() == "..") msMessage.Body.pop_back();
+    SplitLongLines(msMessage.Body, kLongestStoredLine);
+
+    // The message file and its index record are on disk before the client
+    // goes on (and may delete the message on the server).
+    store_.FileReceivedMessage(msMessage);
+    MailboxChanged = true;
+}
+
+void TConnectionLogic::FileOriginalText(const std::string& contents, const std::string& error) {
+    // The fields decoded so far name the message in the list.
+    TmsMessage raw;
+    raw.Clear();
+    raw.Sender = msMessage.Sender;
+    raw.Subject = msMessage.Subject;
+    if (!msMessage.Recipients.Empty())
+        raw.Recipients.Add(msMessage.Recipients[0].Name, msMessage.Recipients[0].Address);
+    raw.Body = {"The following error has been occured while processing the message:", error,
+                "The original message will be stored as an attachment"};
+    TmsAttItem& a = raw.Attachments.Add();
+    a.SetFileNameOnly("original.eml");
+    a.ContentType = "message/rfc822";
+    // Base64 keeps any line length and any boundary-like line of the
+    // original out of the stored file's structure.
+    a.Coding = kCodingBase64;
+    a.Content = UnstuffPop3Text(contents);
+    fs::path file = store_.FileReceivedMessage(raw);
+    Add(T("@FiledOriginal") + " " + file.string());
+    MailboxChanged = true;
 }
 
 } // namespace quorel::mail

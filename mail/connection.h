@@ -42,6 +42,22 @@ struct TMailConfig {
 // empty result becomes fallback. The name can never leave its folder.
 std::string SafeAttachmentName(std::string_view name, std::string_view fallback);
 
+// name cut to at most maxBytes bytes in whole UTF-8 characters, keeping a
+// short extension whole ("…long….qrl" stays a ".qrl").
+std::string FitFileName(std::string_view name, size_t maxBytes);
+// The longest attachment name the program writes into folder: the file
+// system's name limit less the room its temporary and backup names need.
+size_t AttachmentNameLimit(const std::filesystem::path& folder);
+// Splits every line longer than maxBytes into lines of at most maxBytes,
+// never inside a UTF-8 character.
+void SplitLongLines(std::vector<std::string>& lines, size_t maxBytes);
+// A raw POP3 message without its terminating "." line and dot-stuffing.
+std::string UnstuffPop3Text(std::string_view raw);
+
+// Body lines longer than this are stored split (the quoted-printable coder
+// refuses paragraphs of 24576 bytes and more).
+inline constexpr size_t kLongestStoredLine = 16384;
+
 class TConnectionLogic {
   public:
     // store must be open for the lifetime of this object.
@@ -114,9 +130,14 @@ class TConnectionLogic {
     bool Retrieve();
     bool Delete();
     bool SendMail();
-    // Files one retrieved message (raw text as the POP3 client got it).
-    // Throws when the message cannot be filed completely.
+    // Files one retrieved message (raw text as the POP3 client got it) in
+    // New Mail. A message that cannot be filed as decoded is filed as its
+    // original text ("original.eml"); throws only when not even that can be
+    // written, so the message stays on the server.
     void RemotePOPUserMessageSave(int num, const std::string& contents);
+    // The listing, every message marked and retrieved, and the listing
+    // after it, in one POP3 session (Quick transfer and qrltool mail fetch).
+    bool RetrieveAll();
 
     // Adds a line to the info log.
     void Add(const std::string& line);
@@ -127,6 +148,8 @@ class TConnectionLogic {
     void SetGauge(int pos, bool visible);
     void SafeDisconnect(TmsMailBase& client);
     bool Transfer(const char* failureKey);
+    void FileDecodedMessage(const std::string& contents);
+    void FileOriginalText(const std::string& contents, const std::string& error);
     TMailStore& store_;
 };
 

@@ -681,6 +681,18 @@ void TagSocket::SendLine(std::string_view line, std::string_view logAs) {
     AddLog(logAs.empty() ? line : logAs);
 }
 
+void TagSocket::SendLines(const std::vector<std::pair<std::string, std::string>>& lines) {
+    RequireConnection();
+    std::string data;
+    for (const auto& [line, logAs] : lines) {
+        data += line;
+        data += "\r\n";
+    }
+    SendAll(data);
+    for (const auto& [line, logAs] : lines)
+        AddLog(logAs.empty() ? line : logAs);
+}
+
 std::string TagSocket::ReceiveLine() {
     RequireConnection();
     CompactBuffer();

@@ -160,6 +160,9 @@ class TagSocket {
 
     // Sends line + CR LF; logs logAs instead of the line when given.
     void SendLine(std::string_view line, std::string_view logAs = {});
+    // Sends several lines in one write (pipelined commands, RFC 2449); each
+    // is logged as its logAs text when that is not empty.
+    void SendLines(const std::vector<std::pair<std::string, std::string>>& linesAndLogAs);
     // Reads one line (CR LF cut off), sets the last reply and logs it.
     std::string ReceiveLine();
     // Sends data in blocks of blockSize bytes, raising OnProgress after each
