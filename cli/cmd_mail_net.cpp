@@ -14,6 +14,7 @@
 #include "shell/folders.h"
 #include "shell/ini.h"
 #include "shell/lang/multilang.h"
+#include "shell/mailconfig.h"
 #include "shell/profile.h"
 #include "shell/settings.h"
 
@@ -59,24 +60,7 @@ bool OpenStore(const TProgram& p, TMailStore& store, const char* cmd) {
 }
 
 TMailConfig ConfigOf(const TProgram& p) {
-    TMailConfig c;
-    const TSettings& s = p.settings;
-    c.SmtpServer = s.SmtpServer;
-    c.Pop3Server = s.Pop3Server;
-    c.Pop3UserName = s.Pop3UserName;
-    c.Pop3Password = ReadPasswordFile(p.folder / PasswordFileName(kDefaultProfile)).value_or("");
-    c.SmtpSecurity = ParseMailSecurity(s.SmtpSecurity);
-    c.Pop3Security = ParseMailSecurity(s.Pop3Security);
-    c.SmtpUserName = s.SmtpUserName;
-    c.SmtpPassword =
-        ReadPasswordFile(p.folder / SmtpPasswordFileName(kDefaultProfile)).value_or("");
-    c.TrustedCertificate = s.TrustedCertificate;
-    c.DeleteMessagesAfterRetrieving = s.DeleteMessagesAfterRetrieving;
-    c.ProgramFolder = p.folder;
-    c.MailboxFolder = p.folders.Mailbox;
-    c.GamesFolder = p.folders.Games;
-    c.AttachFolder = p.folders.Attach;
-    return c;
+    return MailConfigOf(p.settings, p.folders, kDefaultProfile);
 }
 
 // Connection logic with the dialog's texts and the info log on stdout.

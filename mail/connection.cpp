@@ -187,6 +187,23 @@ void TConnectionLogic::UpdateServerName() {
     RemotePOP.TrustedCertificate = Config.TrustedCertificate;
     RemotePOP.TimeOut = Config.TimeOut;
     RemotePOP.SetMessageDirectory(Config.MailboxFolder.string());
+    // A server given without ":" port gets the port of its security: POP3
+    // over TLS 995; SMTP over TLS 465, STARTTLS with a sign-in the
+    // submission port 587 (what providers offer to mail programs today);
+    // otherwise the classic 110 and 25.
+    const bool tls = Config.Pop3Security == TMailSecurity::Tls;
+    RemotePOP.ServiceName = tls ? "pop3s" : "pop3";
+    RemotePOP.DefaultPort = tls ? 995 : 110;
+    if (Config.SmtpSecurity == TMailSecurity::Tls) {
+        msSMTP.ServiceName = "submissions";
+        msSMTP.DefaultPort = 465;
+    } else if (Config.SmtpSecurity == TMailSecurity::StartTls && !Config.SmtpUserName.empty()) {
+        msSMTP.ServiceName = "submission";
+        msSMTP.DefaultPort = 587;
+    } else {
+        msSMTP.ServiceName = "smtp";
+        msSMTP.DefaultPort = 25;
+    }
 }
 
 void TConnectionLogic::FormCreate() {

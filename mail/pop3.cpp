@@ -3,6 +3,8 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <cctype>
 #include <cstdlib>
 
@@ -203,10 +205,16 @@ void TmsRemotePOP::TransferMarked() {
     // per message. A message is deleted on the server only once it is on
     // disk: its DELE goes out with the group after the one that filed it.
     TDeferredSync filing;
-    auto commit = [&filing] {
+    auto commit = [this, &filing] {
+        if (!filing.Pending()) return;
+        // The flush of a group of large messages can take a while: it runs
+        // beside the owner's event processing, which goes on (Stop included).
         std::string error;
-        if (filing.Pending() && !filing.Commit(&error))
-            throw EMailNetError("Cannot save the retrieved messages: " + error);
+        auto flushed = std::async(std::launch::async, [&] { return filing.Commit(&error); });
+        while (flushed.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+            if (Pump) Pump();
+        if (!flushed.get()) throw EMailNetError("Cannot save the retrieved messages: " + error);
+        if (Cancelled()) Canceled();
     };
     if (OnTransferringData) OnTransferringData();
     SessionDeletions();

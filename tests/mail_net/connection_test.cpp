@@ -397,6 +397,26 @@ TEST(AttachmentNames, LongNamesAreCutInWholeCharactersKeepingTheExtension) {
     EXPECT_EQ(lines, (std::vector<std::string>{"short", std::string(10, 'a'), "é" + std::string(5, 'b')}));
 }
 
+TEST(ConnectionSettings, ServerWithoutPortTakesThePortOfItsSecurity) {
+    struct Row {
+        TMailSecurity security;
+        bool signIn;
+        uint16_t smtp, pop3;
+    };
+    const Row rows[] = {{TMailSecurity::None, false, 25, 110},
+                        {TMailSecurity::StartTls, false, 25, 110},
+                        {TMailSecurity::StartTls, true, 587, 110},
+                        {TMailSecurity::Tls, true, 465, 995}};
+    Fixture f("settings_ports");
+    for (const Row& r : rows) {
+        f.logic->Config.SmtpSecurity = f.logic->Config.Pop3Security = r.security;
+        f.logic->Config.SmtpUserName = r.signIn ? "ann" : "";
+        f.logic->UpdateServerName();
+        EXPECT_EQ(f.logic->msSMTP.DefaultPort, r.smtp);
+        EXPECT_EQ(f.logic->RemotePOP.DefaultPort, r.pop3);
+    }
+}
+
 TEST(LanguageTable, EveryKeyOfTheLogicHasSevenTexts) {
     auto lang = quorel::TMultiLang::ForWindow("TConnectionDialog");
     for (const char* key : {"@Sending",
