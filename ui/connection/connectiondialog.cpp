@@ -44,7 +44,9 @@ class TRemoteLineDelegate : public QStyledItemDelegate {
         style->drawControl(QStyle::CE_ItemViewItem, &opt, p, opt.widget);
 
         const qsizetype bar = text.indexOf(QLatin1Char('|'));
-        const QString head = bar < 0 ? text : text.left(bar);
+        // The sender keeps the blanks after "From:" in the line; drawn
+        // without them it lines up with the list's edge.
+        const QString head = (bar < 0 ? text : text.left(bar)).trimmed() + QLatin1Char(' ');
         const QString detail = bar < 0 ? QString() : text.mid(bar + 1);
         const bool selected = opt.state & QStyle::State_Selected;
         QRect r = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, opt.widget);
