@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -22,6 +23,7 @@
 
 #include "mail/connection.h"
 #include "platform/files.h"
+#include "ui/common/langapply.h"
 #include "ui/connection/connectiondialog.h"
 
 using namespace quorel::mail;
@@ -318,4 +320,46 @@ TEST_F(ConnectionWindow, RefusedPasswordServerDownAndUntrustedCertificate) {
     }
     config = good;
     EXPECT_EQ(ServerMessages(), 1);
+}
+
+TEST_F(ConnectionWindow, BothWindowsSpeakEverySevenLanguages) {
+    QStringList seen;
+    for (int language = 0; language < 7; ++language) {
+        quorel::ui::SetUiLanguage(language);
+        auto d = Open();
+        QStringList texts = {d->windowTitle()};
+        // The program's own widgets (the toolkit's start with "qt_").
+        auto own = [](QObject* o) {
+            return !o->objectName().isEmpty() && !o->objectName().startsWith(QStringLiteral("qt_"));
+        };
+        for (QAction* a : d->findChildren<QAction*>())
+            if (own(a)) texts << a->text();
+        for (QAbstractButton* b : d->findChildren<QAbstractButton*>())
+            if (own(b)) texts << b->text();
+        for (QLabel* l : d->findChildren<QLabel*>())
+            texts << l->text();
+        // The game-file question, answered No.
+        QStringList question;
+        QTimer::singleShot(0, [&] {
+            QWidget* w = QApplication::activeModalWidget();
+            ASSERT_NE(w, nullptr);
+            question << w->windowTitle();
+            for (QLabel* l : w->findChildren<QLabel*>())
+                question << l->text();
+            for (QPushButton* b : w->findChildren<QPushButton*>())
+                question << b->text();
+            w->findChild<QPushButton*>(QStringLiteral("NoButton"))->click();
+        });
+        EXPECT_FALSE(quorel::ui::AskSaveGameFile(d.get(), QStringLiteral("Bob"),
+                                                 QStringLiteral("Game1.qrl")));
+        EXPECT_TRUE(question.contains(QStringLiteral("Bob")));
+        texts << question;
+        for (const QString& t : texts)
+            EXPECT_FALSE(t.trimmed().isEmpty()) << "language " << language;
+        EXPECT_FALSE(d->Msg(QStringLiteral("@FiledOriginal")).startsWith(QLatin1Char('@')));
+        seen << texts.join(QLatin1Char('|'));
+    }
+    quorel::ui::SetUiLanguage(0);
+    seen.removeDuplicates();
+    EXPECT_EQ(seen.size(), 7);
 }
