@@ -81,8 +81,11 @@ void TmsCustomPOP::Run(const std::vector<TPending>& commands) {
         for (const auto& c : commands)
             lines.emplace_back(c.Line, c.LogAs);
         SendLines(lines);
-        for (const auto& c : commands)
+        for (const auto& c : commands) {
+            MaybePump();
+            CheckCancel();
             c.ReadReply();
+        }
         return;
     }
     for (const auto& c : commands) {

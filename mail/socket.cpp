@@ -751,6 +751,11 @@ void TagSocket::ReceiveData(std::string& out, long expected) {
     RequireConnection();
     static constexpr std::string_view kEnd = "\r\n.\r\n";
     for (;;) {
+        // Pipelined replies may all be here already: the window's events
+        // still run, and Stop still ends the transfer.
+        MaybePump();
+        CheckCancel();
+        RequireConnection();
         CompactBuffer();
         if (rpos_ < rbuf_.size()) {
             // Take what is buffered, up to and including the terminator.

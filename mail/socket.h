@@ -174,6 +174,11 @@ class TagSocket {
 
     void AddLog(std::string_view line);
     void RequireConnection();
+    // Runs the owner's event processing when it has not run for a while
+    // (also while data keeps arriving without a wait), then honours a
+    // Cancel made from it.
+    void MaybePump();
+    void CheckCancel();
 
     // Failure reporting: OnError first, then the exception.
     [[noreturn]] void SocketFailure(int code);
@@ -193,14 +198,12 @@ class TagSocket {
     // and the time-out; deadline is the end of the current wait.
     void WaitFor(short events, std::chrono::steady_clock::time_point deadline);
     std::chrono::steady_clock::time_point NewDeadline() const;
-    void MaybePump();
     // Reads what is there into the receive buffer; waits when nothing is.
     void FillBuffer();
     // Drops consumed bytes from the front of the receive buffer.
     void CompactBuffer();
     void SendAll(std::string_view data);
     void ResolveHost(const std::string& host);
-    void CheckCancel();
 
     int fd_ = -1;
     std::unique_ptr<TTlsSession> tls_;

@@ -240,21 +240,26 @@ TEST_F(ConnectionWindow, StopEndsALargeTransferAtOnceAndLosesNothing) {
     QTimer timer;
     timer.setInterval(10);
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (sinceTick.isValid()) longestGap = std::max(longestGap, sinceTick.restart());
-        else sinceTick.start();
+        const qint64 gap = sinceTick.restart();
+        if (gap > 200 && std::getenv("QUOREL_DEBUG_GAPS"))
+            fprintf(stderr, "gap %lld ms before: %s | filed %ld\n", (long long)gap,
+                    d->InfoLog()->toPlainText().split('\n').last().toUtf8().constData(),
+                    store.CountOf(kFolderNew));
+        longestGap = std::max(longestGap, gap);
         ++ticks;
-        if (!sinceStop.isValid() && store.CountOf(kFolderNew) >= 3 &&
+        if (!sinceStop.isValid() && store.CountOf(kFolderNew) >= 5 &&
             d->Gauge()->isVisible() && d->Gauge()->value() > 20) {
             sinceStop.start();
             d->findChild<QPushButton*>(QStringLiteral("CloseBtn"))->click();
         }
     });
     timer.start();
+    sinceTick.start();
     Trigger(*d, "Retrievebutton");
     timer.stop();
     ASSERT_TRUE(sinceStop.isValid()) << "the transfer ended before Stop";
     EXPECT_LT(sinceStop.elapsed(), 1000);
-    EXPECT_GE(ticks, 2);
+    EXPECT_GE(ticks, 1);
     EXPECT_LT(longestGap, 250); // the events ran all along
     const QStringList log = Log(*d);
     EXPECT_TRUE(log.contains(QStringLiteral("POP3 ERROR: Operation has been canceled")));
