@@ -67,7 +67,7 @@ struct Filer {
     TFileMessage Filing() {
         return [this](int, const std::string& contents) {
             TmsMessage m;
-            m.LoadFromString(contents);
+            m.LoadFromPop3Text(contents);
             subjects.push_back(m.Subject);
             bodies.push_back(m.Body);
         };

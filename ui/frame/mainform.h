@@ -42,6 +42,8 @@ class TMainForm : public QMainWindow {
 
     // Commands.
     void FileNewClick();
+    // Mail / Open Connection Dialog (and the tool bar's Connect button).
+    void MailConnectionClick();
     void FileOpenClick();
     void FileImportOldClick();
     void FileConfigClick();
@@ -69,6 +71,7 @@ class TMainForm : public QMainWindow {
     QAction *fileNew_ = nullptr, *fileOpen_ = nullptr, *fileExit_ = nullptr;
     bool activated_ = false;
     bool shutDown_ = false;
+    QAction* mailConnect_ = nullptr;
 };
 
 } // namespace quorel::ui
