@@ -246,7 +246,12 @@ void TConnectionLogic::UpdateServerName() {
     RemoteIMAP.OAuth = oauth(Config.Pop3OAuth);
     msSMTP.OAuth = oauth(Config.SmtpOAuth);
     if (Config.SmtpOAuth && msSMTP.UserName.empty()) msSMTP.UserName = Config.Pop3UserName;
-    // Each message is filed once per account.
+    // Each message is filed once per account (the ids are read by FormCreate;
+    // an owner that skipped it gets them here).
+    if (Uids.FileName().empty() && !Config.MailboxFolder.empty()) {
+        std::string error;
+        if (!Uids.Load(Config.MailboxFolder, &error)) Add(T("@UidsUnreadable") + " " + error);
+    }
     AccountKey = TUidStore::AccountKey(Config.Imap ? "IMAP" : "POP3",
                                        Config.Pop3Server.substr(0, Config.Pop3Server.rfind(':')),
                                        PortGiven(Config.Pop3Server), Config.Pop3UserName);

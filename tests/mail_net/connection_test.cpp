@@ -146,6 +146,8 @@ TEST(ConnectionList, RefreshListLineFormat) {
 }
 
 TEST(ConnectionRetrieve, FilesMessageSavesAttachmentsSafelyThenDeletes) {
+    // The transfer asks for the UIDLs after STAT; a server without UIDL
+    // ("-ERR") gets every marked message.
     Fixture f("retrieve_file");
     // An older game of that name in the games folder is backed up first.
     quorel::AtomicWriteFile(f.root / "games" / "Game1.qrl", "old game");
@@ -161,7 +163,8 @@ TEST(ConnectionRetrieve, FilesMessageSavesAttachmentsSafelyThenDeletes) {
     in.Attachments.Add("../../../evil.txt", "not outside");
     const std::string raw = in.SaveToString() + ".\r\n";
     FakeServer server({"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C",
-                       "S:+OK 1 9999", "C", "S:+OK 1 9999", "C", "S:+OK", "R:" + raw, "C",
+                       "S:+OK 1 9999", "C", "S:-ERR no UIDL", "C", "S:+OK 1 9999", "C", "S:+OK",
+                       "R:" + raw, "C",
                        "S:+OK deleted", "C", "S:+OK bye"});
     f.logic->Config.Pop3Server = server.Address();
     f.logic->UpdateServerName();
@@ -252,7 +255,7 @@ TEST(ConnectionRetrieve, AMessageThatCannotBeFiledIsFiledAsItsTextOrStaysOnTheSe
             stuffed += (line[0] == '.' ? "." : "") + line;
         }
         FakeServer::Script script = {"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK",
-                                     "C", "S:+OK 1 9999", "C", "S:+OK 1 9999", "C", "S:+OK",
+                                     "C", "S:+OK 1 9999", "C", "S:-ERR", "C", "S:+OK 1 9999", "C", "S:+OK",
                                      "R:" + stuffed + ".\r\n"};
         if (!mailboxGone) script.insert(script.end(), {"C", "S:+OK deleted"});
         script.insert(script.end(), {"C", "S:+OK bye"});
@@ -300,7 +303,7 @@ TEST(ConnectionRetrieve, AMessageThatCannotBeFiledIsFiledAsItsTextOrStaysOnTheSe
 TEST(ConnectionRetrieve, StopDuringATransferRunsTheRecovery) {
     Fixture f("retrieve_stop");
     FakeServer::Script script = {"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C",
-                                 "S:+OK 1 600000", "C", "S:+OK 1 600000", "C", "S:+OK",
+                                 "S:+OK 1 600000", "C", "S:-ERR", "C", "S:+OK 1 600000", "C", "S:+OK",
                                  "R:Subject: big\r\n\r\n"};
     for (int i = 0; i < 20; ++i) {
         script.push_back("R:" + std::string(30000, 'a') + "\r\n");

@@ -330,7 +330,10 @@ TEST(Qrltool, SettingsCommand) {
     EXPECT_EQ(lines[28], "setup/Language=0");
     EXPECT_EQ(lines[32], "REBEL/Rebel_engine_refresh_rate=1000");
     EXPECT_EQ(lines[33], "Setup/SMTP Security=NONE");
-    EXPECT_EQ(lines.back(), "Setup/Trusted Certificate=");
+    EXPECT_EQ(lines[36], "Setup/Trusted Certificate=");
+    EXPECT_EQ(lines[37], "Setup/Mail Protocol=POP3");
+    EXPECT_EQ(lines[39], "Setup/POP3 Sign-in=PASSWORD");
+    EXPECT_EQ(lines.back(), "Setup/OAuth2 Token Command=");
 
     ASSERT_EQ(RunProgram(QRLTOOL, {"settings", "--user", "Bob", "--set", "SETUP/language=9"},
                          home.path(), &out),
