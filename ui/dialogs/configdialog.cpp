@@ -153,6 +153,9 @@ TConfigDialog::TConfigDialog(TShellSession& session, QWidget* parent)
     providerHint_ = new QLabel(security);
     providerHint_->setObjectName(QStringLiteral("ProviderHint"));
     providerHint_->setWordWrap(true);
+    // Room for the longest hint, so that choosing a provider never squeezes it.
+    providerHint_->setMinimumHeight(providerHint_->fontMetrics().lineSpacing() * 3 + 4);
+    providerHint_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     protocol_ = MakeBox(security, "MailProtocolGroup", {QStringLiteral("POP3"), QStringLiteral("IMAP")});
     const QStringList signIn = {QStringLiteral("Password"), QStringLiteral("OAuth 2.0")};
     smtpSignIn_ = MakeBox(security, "SmtpSignInGroup", signIn);
