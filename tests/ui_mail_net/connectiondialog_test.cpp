@@ -215,6 +215,22 @@ TEST_F(ConnectionWindow, SendUpdateRetrieveSelectedAndQuickTransfer) {
     EXPECT_EQ(store.CountOf(kFolderQueued), 0);
     EXPECT_EQ(WaitForServer(1), 1); // the message just sent
 
+    // Mail left on the server is filed once and listed greyed, as filed.
+    d->findChild<QAbstractButton*>(QStringLiteral("EditDelete"))->click();
+    Trigger(*d, "Quicktransfer1");
+    EXPECT_EQ(store.CountOf(kFolderNew), 4);
+    Trigger(*d, "UpdateButton");
+    ASSERT_EQ(d->RemoteList()->count(), 1);
+    const QListWidgetItem* filed = d->RemoteList()->item(0);
+    EXPECT_TRUE(filed->text().startsWith(QStringLiteral("\u2713 ")) &&
+                filed->text().endsWith(QStringLiteral("(already filed)")))
+        << filed->text().toStdString();
+    EXPECT_EQ(filed->foreground().color(),
+              d->RemoteList()->palette().color(QPalette::Disabled, QPalette::Text));
+    Trigger(*d, "Quicktransfer1");
+    EXPECT_EQ(store.CountOf(kFolderNew), 4);
+    EXPECT_EQ(ServerMessages(), 1);
+
     // Closing appends both protocol logs to their files.
     d->close();
     EXPECT_TRUE(fs::exists(root / "SMTP.LOG"));
