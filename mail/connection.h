@@ -36,10 +36,10 @@ struct TMailConfig {
     // "Mail Protocol": IMAP retrieves through the POP3 server, port,
     // security, user and password fields.
     bool Imap = false;
-    bool SmtpOAuth = false;         // "SMTP Sign-in" = OAUTH2
-    bool Pop3OAuth = false;         // "POP3 Sign-in" = OAUTH2 (for IMAP too)
-    std::string OAuthTokenCommand;  // "OAuth2 Token Command"
-    std::filesystem::path ProgramFolder;              // SMTP.LOG, POP3.LOG and IMAP.LOG go here
+    bool SmtpOAuth = false;              // "SMTP Sign-in" = OAUTH2
+    bool Pop3OAuth = false;              // "POP3 Sign-in" = OAUTH2 (for IMAP too)
+    std::string OAuthTokenCommand;       // "OAuth2 Token Command"
+    std::filesystem::path ProgramFolder; // SMTP.LOG, POP3.LOG and IMAP.LOG go here
     std::filesystem::path MailboxFolder;
     std::filesystem::path GamesFolder;
     std::filesystem::path AttachFolder;

@@ -194,7 +194,8 @@ void FileOnce(TmsRemotePOP& pop, TUidStore& store, const std::string& account, T
             SaveOrFail(store); // also folds in the lines appended since
         }
     };
-    pop.OnUserMessageSave = [&pop, &store, account, file, uidl](int num, const std::string& contents) {
+    pop.OnUserMessageSave = [&pop, &store, account, file, uidl](int num,
+                                                                const std::string& contents) {
         file(num, contents);
         const size_t n = size_t(pop.NumberOf(size_t(num)) - 1);
         if (n < uidl->size() && !(*uidl)[n].empty()) AddOrFail(store, account, (*uidl)[n]);

@@ -284,8 +284,8 @@ TEST_F(ConnectionServers, QrltoolFetchesOverImapOnce) {
     ASSERT_TRUE(quorel::AtomicWriteFile(home / "quorel.ini", ini));
     Deliver("Game 8", "qrl");
     Deliver("Hello");
-    const std::string tool = "QUOREL_HOME='" + home.string() + "' '" +
-                             std::string(QUOREL_BINARY_DIR) + "/bin/qrltool' ";
+    const std::string tool =
+        "QUOREL_HOME='" + home.string() + "' '" + std::string(QUOREL_BINARY_DIR) + "/bin/qrltool' ";
     int rc = -1;
     std::string out = Shell(tool + "mail list-server 2>&1", {}, &rc);
     EXPECT_EQ(rc, 0) << out;

@@ -23,8 +23,7 @@ TEST(MailPresets, EachFillsThePublishedServersAndSignIn) {
         {"Yahoo", "smtp.mail.yahoo.com:465", "TLS", "pop.mail.yahoo.com:995",
          "imap.mail.yahoo.com:993", "PASSWORD"},
         {"GMX", "mail.gmx.net:587", "STARTTLS", "pop.gmx.net:995", "imap.gmx.net:993", "PASSWORD"},
-        {"Web.de", "smtp.web.de:587", "STARTTLS", "pop3.web.de:995", "imap.web.de:993",
-         "PASSWORD"},
+        {"Web.de", "smtp.web.de:587", "STARTTLS", "pop3.web.de:995", "imap.web.de:993", "PASSWORD"},
         // No POP3 at iCloud: the preset switches to IMAP.
         {"iCloud", "smtp.mail.me.com:587", "STARTTLS", "imap.mail.me.com:993",
          "imap.mail.me.com:993", "PASSWORD"},

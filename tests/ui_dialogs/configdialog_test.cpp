@@ -192,8 +192,8 @@ TEST(ConfigDialog, ProviderPresetsFillTheMailFields) {
     } rows[] = {
         {"Gmail", 0, "smtp.gmail.com:587", "pop.gmail.com:995", 1, 0, 0, "Gmail: turn on"},
         {"Gmail", 1, "smtp.gmail.com:587", "imap.gmail.com:993", 1, 1, 0, "Gmail: turn on"},
-        {"Outlook.com / Microsoft 365", 1, "smtp.office365.com:587", "outlook.office365.com:993",
-         1, 1, 1, "Outlook.com / Microsoft 365: OAuth 2.0 only"},
+        {"Outlook.com / Microsoft 365", 1, "smtp.office365.com:587", "outlook.office365.com:993", 1,
+         1, 1, "Outlook.com / Microsoft 365: OAuth 2.0 only"},
         {"Yahoo", 0, "smtp.mail.yahoo.com:465", "pop.mail.yahoo.com:995", 2, 0, 0, "Yahoo: create"},
         {"GMX", 1, "mail.gmx.net:587", "imap.gmx.net:993", 1, 1, 0, "GMX: your account"},
         {"Web.de", 0, "smtp.web.de:587", "pop3.web.de:995", 1, 0, 0, "Web.de: your account"},

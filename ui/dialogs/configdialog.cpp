@@ -156,7 +156,8 @@ TConfigDialog::TConfigDialog(TShellSession& session, QWidget* parent)
     // Room for the longest hint, so that choosing a provider never squeezes it.
     providerHint_->setMinimumHeight(providerHint_->fontMetrics().lineSpacing() * 3 + 4);
     providerHint_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    protocol_ = MakeBox(security, "MailProtocolGroup", {QStringLiteral("POP3"), QStringLiteral("IMAP")});
+    protocol_ =
+        MakeBox(security, "MailProtocolGroup", {QStringLiteral("POP3"), QStringLiteral("IMAP")});
     const QStringList signIn = {QStringLiteral("Password"), QStringLiteral("OAuth 2.0")};
     smtpSignIn_ = MakeBox(security, "SmtpSignInGroup", signIn);
     pop3SignIn_ = MakeBox(security, "Pop3SignInGroup", signIn);

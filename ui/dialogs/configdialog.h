@@ -73,8 +73,8 @@ class TConfigDialog : public QDialog {
     QLineEdit *userName_, *email_, *smtp_, *pop3_, *pop3User_, *password_, *country_, *signature_,
         *iecg_, *pegasus_, *lightBitmap_, *darkBitmap_, *enginePath_, *smtpUser_, *smtpPassword_,
         *certificate_, *tokenCommand_;
-    QComboBox *language_, *hash_, *engine_, *smtpSecurity_, *pop3Security_, *provider_,
-        *protocol_, *smtpSignIn_, *pop3SignIn_;
+    QComboBox *language_, *hash_, *engine_, *smtpSecurity_, *pop3Security_, *provider_, *protocol_,
+        *smtpSignIn_, *pop3SignIn_;
     QLabel* providerHint_;
     QCheckBox *coordinates_, *colouredButtons_;
     QRadioButton *useColors_, *useBitmaps_;
