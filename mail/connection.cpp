@@ -150,8 +150,13 @@ TConnectionLogic::TConnectionLogic(TMailStore& store) : store_(store) {
     RemoteIMAP.OnDeleting = [this](int num) {
         Add(T("@Deleting") + " " + std::to_string(num + 1));
     };
-    // FileOnce (UpdateServerName) puts the filing of each message once
-    // between the clients and RemotePOPUserMessageSave.
+    // UpdateServerName puts FileOnce (each message filed once) between the
+    // clients and RemotePOPUserMessageSave.
+    auto file = [this](int num, const std::string& contents) {
+        RemotePOPUserMessageSave(num, contents);
+    };
+    RemotePOP.OnUserMessageSave = file;
+    RemoteIMAP.OnUserMessageSave = file;
 }
 
 TConnectionLogic::~TConnectionLogic() = default;
@@ -576,7 +581,7 @@ void TConnectionLogic::RemotePOPUserMessageSave(int, const std::string& contents
         // One message must never block the mailbox: what cannot be filed as
         // it is gets filed as its original text (and only when even that
         // fails does the transfer end, leaving it on the server).
-        Add("POP3 ERROR: " + std::string(e.what()));
+        Add((Config.Imap ? "IMAP ERROR: " : "POP3 ERROR: ") + std::string(e.what()));
         FileOriginalText(contents, e.what());
     }
 }
