@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 // The mailbox folder of the program folder, found by the program's one rule
 // (a portable installation beside the executable included).
 fs::path MailboxFolder() {
-    return quorel::FoldersOf(quorel::ResolveProgramFolder(quorel::CurrentProgramFolderEnv())).Mailbox;
+    return quorel::FoldersOf(quorel::ResolveProgramFolder(quorel::CurrentProgramFolderEnv()))
+        .Mailbox;
 }
 
 const std::array<std::string, 5> kEnglishFolders = {"New Mail", "Queued Mail", "Sent Mail", "Trash",

@@ -3,10 +3,10 @@
 #include "platform/files.h"
 
 #include <algorithm>
-#include <chrono>
-#include <future>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
+#include <future>
 
 namespace quorel::mail {
 
@@ -250,10 +250,10 @@ void TmsRemotePOP::TransferMarked() {
             TmsRemoteInfoItem& item = RemoteInfo[i];
             if (item.Retrieve) {
                 const std::string n = std::to_string(NumberOf(i));
-                commands.push_back({"LIST " + n, "", [this, &item] { item.Size = ReadListReply(); }});
-                commands.push_back({"RETR " + n, "", [this, &item, i] {
-                                        ReadRetrReply(int(i), item.Size);
-                                    }});
+                commands.push_back(
+                    {"LIST " + n, "", [this, &item] { item.Size = ReadListReply(); }});
+                commands.push_back(
+                    {"RETR " + n, "", [this, &item, i] { ReadRetrReply(int(i), item.Size); }});
             }
             if (item.Delete) next.push_back(i);
         }

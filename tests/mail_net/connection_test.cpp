@@ -162,10 +162,26 @@ TEST(ConnectionRetrieve, FilesMessageSavesAttachmentsSafelyThenDeletes) {
     in.Attachments.Add("Game1.qrl", game);
     in.Attachments.Add("../../../evil.txt", "not outside");
     const std::string raw = in.SaveToString() + ".\r\n";
-    FakeServer server({"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C",
-                       "S:+OK 1 9999", "C", "S:-ERR no UIDL", "C", "S:+OK 1 9999", "C", "S:+OK",
-                       "R:" + raw, "C",
-                       "S:+OK deleted", "C", "S:+OK bye"});
+    FakeServer server({"S:+OK ready",
+                       "C",
+                       "S:-ERR",
+                       "C",
+                       "S:+OK",
+                       "C",
+                       "S:+OK",
+                       "C",
+                       "S:+OK 1 9999",
+                       "C",
+                       "S:-ERR no UIDL",
+                       "C",
+                       "S:+OK 1 9999",
+                       "C",
+                       "S:+OK",
+                       "R:" + raw,
+                       "C",
+                       "S:+OK deleted",
+                       "C",
+                       "S:+OK bye"});
     f.logic->Config.Pop3Server = server.Address();
     f.logic->UpdateServerName();
     f.logic->EditDelete = true;
@@ -254,9 +270,10 @@ TEST(ConnectionRetrieve, AMessageThatCannotBeFiledIsFiledAsItsTextOrStaysOnTheSe
             std::string line = raw.substr(a, b - a + 1);
             stuffed += (line[0] == '.' ? "." : "") + line;
         }
-        FakeServer::Script script = {"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK",
-                                     "C", "S:+OK 1 9999", "C", "S:-ERR", "C", "S:+OK 1 9999", "C", "S:+OK",
-                                     "R:" + stuffed + ".\r\n"};
+        FakeServer::Script script = {"S:+OK ready",  "C", "S:-ERR", "C",
+                                     "S:+OK",        "C", "S:+OK",  "C",
+                                     "S:+OK 1 9999", "C", "S:-ERR", "C",
+                                     "S:+OK 1 9999", "C", "S:+OK",  "R:" + stuffed + ".\r\n"};
         if (!mailboxGone) script.insert(script.end(), {"C", "S:+OK deleted"});
         script.insert(script.end(), {"C", "S:+OK bye"});
         FakeServer server(script);
@@ -302,9 +319,10 @@ TEST(ConnectionRetrieve, AMessageThatCannotBeFiledIsFiledAsItsTextOrStaysOnTheSe
 
 TEST(ConnectionRetrieve, StopDuringATransferRunsTheRecovery) {
     Fixture f("retrieve_stop");
-    FakeServer::Script script = {"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C",
-                                 "S:+OK 1 600000", "C", "S:-ERR", "C", "S:+OK 1 600000", "C", "S:+OK",
-                                 "R:Subject: big\r\n\r\n"};
+    FakeServer::Script script = {"S:+OK ready",    "C", "S:-ERR", "C",
+                                 "S:+OK",          "C", "S:+OK",  "C",
+                                 "S:+OK 1 600000", "C", "S:-ERR", "C",
+                                 "S:+OK 1 600000", "C", "S:+OK",  "R:Subject: big\r\n\r\n"};
     for (int i = 0; i < 20; ++i) {
         script.push_back("R:" + std::string(30000, 'a') + "\r\n");
         script.push_back("SLEEP:20");
@@ -381,7 +399,7 @@ TEST(AttachmentNames, LongNamesAreCutInWholeCharactersKeepingTheExtension) {
         {"short.qrl", 237, "short.qrl"},
         {std::string(246, 'g') + ".qrl", 237, std::string(233, 'g') + ".qrl"},
         {cjk + ".QRL", 237, cjk.substr(0, 3 * 77) + ".QRL"}, // 233 bytes hold 77 whole ones
-        {std::string(300, 'x'), 237, std::string(237, 'x')},  // no extension
+        {std::string(300, 'x'), 237, std::string(237, 'x')}, // no extension
         {"a." + std::string(200, 'e'), 20, "a." + std::string(18, 'e')}, // not an extension
     };
     for (const Row& r : rows) {
@@ -392,14 +410,16 @@ TEST(AttachmentNames, LongNamesAreCutInWholeCharactersKeepingTheExtension) {
     // The limit leaves room for the temporary name of the atomic write.
     const fs::path dir = fs::path(QUOREL_BINARY_DIR) / "mail_net_tmp";
     fs::create_directories(dir);
-    const std::string longest = FitFileName(std::string(300, 'n') + ".qrl", AttachmentNameLimit(dir));
+    const std::string longest =
+        FitFileName(std::string(300, 'n') + ".qrl", AttachmentNameLimit(dir));
     EXPECT_TRUE(quorel::AtomicWriteFile(dir / longest, "x"));
     fs::path backup = dir / longest;
     EXPECT_TRUE(quorel::AtomicWriteFile(backup.replace_extension(".BAK"), "x"));
 
     std::vector<std::string> lines = {"short", std::string(10, 'a') + "é" + std::string(5, 'b')};
     SplitLongLines(lines, 11); // "é" would be cut in two at byte 11
-    EXPECT_EQ(lines, (std::vector<std::string>{"short", std::string(10, 'a'), "é" + std::string(5, 'b')}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"short", std::string(10, 'a'), "é" + std::string(5, 'b')}));
 }
 
 TEST(ConnectionSettings, ServerWithoutPortTakesThePortOfItsSecurity) {

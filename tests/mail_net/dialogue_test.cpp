@@ -361,8 +361,8 @@ TEST(Pop3Dialogue, ListingByteForByte) {
 }
 
 TEST(Pop3Dialogue, EmptyMailboxListsNothingAndLogsOut) {
-    FakeServer server(
-        {"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK 0 0", "C", "S:+OK bye"});
+    FakeServer server({"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK 0 0",
+                       "C", "S:+OK bye"});
     TmsRemotePOP pop;
     pop.Server = server.Address();
     pop.UserName = "u";
@@ -375,8 +375,7 @@ TEST(Pop3Dialogue, EmptyMailboxListsNothingAndLogsOut) {
 
 TEST(Pop3Dialogue, TransferRetrievesThenDeletesAndSavesWithoutHandler) {
     const std::string msg1 = "Subject: one\r\n\r\nbody one\r\n.\r\n";
-    FakeServer server({"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C",
-                       "S:+OK 2 100",
+    FakeServer server({"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK 2 100",
                        // message 1: retrieve (its deletion waits until it is on disk)
                        "C", "S:+OK 1 40", "C", "S:+OK", "R:" + msg1,
                        // message 1 deleted, message 2: delete only
@@ -411,9 +410,8 @@ TEST(Pop3Dialogue, TransferRetrievesThenDeletesAndSavesWithoutHandler) {
     EXPECT_TRUE(filedWithoutFlush);
     EXPECT_FALSE(unflushedAtDeletion);
     EXPECT_EQ(quorel::TDeferredSync::Active(), nullptr);
-    EXPECT_EQ(server.Received(),
-              "CAPA\r\nUSER u\r\nPASS p\r\nSTAT\r\n"
-              "LIST 1\r\nRETR 1\r\nDELE 1\r\nDELE 2\r\nQUIT\r\n");
+    EXPECT_EQ(server.Received(), "CAPA\r\nUSER u\r\nPASS p\r\nSTAT\r\n"
+                                 "LIST 1\r\nRETR 1\r\nDELE 1\r\nDELE 2\r\nQUIT\r\n");
     EXPECT_EQ(order, (std::vector<std::string>{"retrieving 0", "retrieved 0", "deleting 0",
                                                "deleting 1"}));
     std::string saved;
@@ -426,8 +424,8 @@ TEST(Pop3Dialogue, PipeliningServerGetsEachGroupOfCommandsInOneGo) {
     // client that waits for each reply would time out here. The listing and
     // the transfer after it share the session; message 1's DELE waits for
     // the group after the one that filed it.
-    FakeServer server({"S:+OK ready", "C", "S:+OK", "S:TOP", "S:PIPELINING", "S:.", "C",
-                       "S:+OK", "C", "S:+OK", "C", "S:+OK 2 300",
+    FakeServer server({"S:+OK ready", "C", "S:+OK", "S:TOP", "S:PIPELINING", "S:.", "C", "S:+OK",
+                       "C", "S:+OK", "C", "S:+OK 2 300",
                        // the listing: LIST 1, TOP 1 1, LIST 2, TOP 2 1
                        "C", "C", "C", "C", "S:+OK 1 100", "S:+OK", "R:Subject: a\r\n\r\n.\r\n",
                        "S:+OK 2 200", "S:+OK", "R:Subject: b\r\n\r\n.\r\n",
@@ -467,7 +465,8 @@ TEST(Pop3Dialogue, PipeliningServerGetsEachGroupOfCommandsInOneGo) {
 
 TEST(Pop3Dialogue, StatWithoutBlankLeavesCountsAndNegativeRepliesFail) {
     {
-        FakeServer server({"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:-ERR wrong password"});
+        FakeServer server(
+            {"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:-ERR wrong password"});
         TmsRemotePOP pop;
         pop.Server = server.Address();
         pop.UserName = "u";
@@ -654,8 +653,9 @@ TEST(SocketFailures, SilentServerTimesOutAfterTheConfiguredTime) {
 
 TEST(SocketFailures, CancelDuringATransferStopsAtOnce) {
     std::string big = "Subject: big\r\n\r\n";
-    FakeServer::Script script = {"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK",
-                                 "C", "S:+OK 1 900000", "C", "S:+OK 1 900000", "C", "S:+OK"};
+    FakeServer::Script script = {"S:+OK ready", "C", "S:-ERR",         "C", "S:+OK",          "C",
+                                 "S:+OK",       "C", "S:+OK 1 900000", "C", "S:+OK 1 900000", "C",
+                                 "S:+OK"};
     for (int i = 0; i < 30; ++i) {
         script.push_back("R:" + std::string(30000, 'a') + "\r\n");
         script.push_back("SLEEP:20");
@@ -692,9 +692,9 @@ TEST(SocketFailures, CancelDuringATransferStopsAtOnce) {
 }
 
 TEST(SocketFailures, ServerClosingInTheMiddleOfRetrIsAResetError) {
-    FakeServer server({"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C",
-                       "S:+OK 1 500", "C", "S:+OK 1 500", "C", "S:+OK",
-                       "R:Subject: x\r\n\r\nhalf of the bo", "CLOSE"});
+    FakeServer server({"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK 1 500",
+                       "C", "S:+OK 1 500", "C", "S:+OK", "R:Subject: x\r\n\r\nhalf of the bo",
+                       "CLOSE"});
     TmsRemotePOP pop;
     pop.Server = server.Address();
     pop.UserName = "u";
@@ -716,8 +716,7 @@ TEST(SocketFailures, ServerClosingInTheMiddleOfRetrIsAResetError) {
 TEST(SocketFailures, OverlongLinesUpTo64KAreReadBeyondThatRefused) {
     const std::string longReply = "+OK " + std::string(60000, 'y');
     FakeServer server({"S:" + longReply, "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C",
-                       "S:+OK 0 0", "C",
-                       "R:" + std::string(70000, 'z'), "HOLD"});
+                       "S:+OK 0 0", "C", "R:" + std::string(70000, 'z'), "HOLD"});
     TmsRemotePOP pop;
     pop.Server = server.Address();
     pop.UserName = "u";

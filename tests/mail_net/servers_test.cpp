@@ -232,8 +232,9 @@ TEST_F(RealServers, HostileMailNeverBlocksTheMailbox) {
     // name of 250 bytes, a 100 KB line, ISO-2022-JP, a broken MIME
     // structure, then a normal move message with its game file.
     const fs::path maildir = fs::path(std::getenv("QUOREL_MAIL_SERVERS")) / "maildirs" / "player";
-    const std::string head = "From: Bob Opponent <bob@example.org>\r\nTo: Ann <player@quorel.test>\r\n"
-                             "MIME-Version: 1.0\r\n";
+    const std::string head =
+        "From: Bob Opponent <bob@example.org>\r\nTo: Ann <player@quorel.test>\r\n"
+        "MIME-Version: 1.0\r\n";
     const std::string longName = std::string(246, 'n') + ".txt";
     const std::string longLine(100000, 'L');
     const std::string game = RandomBytes(3000, 7);
@@ -244,10 +245,14 @@ TEST_F(RealServers, HostileMailNeverBlocksTheMailbox) {
     move.Body = {"31. Qh5"};
     move.Attachments.Add("Game9.qrl", game);
     const std::vector<std::string> messages = {
-        head + "Subject: long name\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n"
-               "--b1\r\nContent-Type: text/plain\r\n\r\nsee attachment\r\n--b1\r\n"
-               "Content-Type: text/plain; name=\"" + longName + "\"\r\n"
-               "Content-Disposition: attachment; filename=\"" + longName + "\"\r\n\r\nnotes\r\n--b1--\r\n",
+        head +
+            "Subject: long name\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n"
+            "--b1\r\nContent-Type: text/plain\r\n\r\nsee attachment\r\n--b1\r\n"
+            "Content-Type: text/plain; name=\"" +
+            longName +
+            "\"\r\n"
+            "Content-Disposition: attachment; filename=\"" +
+            longName + "\"\r\n\r\nnotes\r\n--b1--\r\n",
         head + "Subject: long line\r\nContent-Type: text/plain\r\n\r\n" + longLine + "\r\nend\r\n",
         head + "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n"
                "Content-Type: text/plain; charset=ISO-2022-JP\r\n\r\n\x1b$BF|K\\8l\x1b(B\r\n",

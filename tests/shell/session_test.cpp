@@ -399,7 +399,8 @@ TEST(Qrltool, EveryCommandFindsAPortableInstallation) {
     EXPECT_EQ(ReadBytes(out), "0 messages indexed\n");
     EXPECT_TRUE(fs::exists(install / "mailbox" / "folder.lst"));
     ASSERT_EQ(std::system((run + "mailbox list >'" + out + "' 2>&1").c_str()), 0);
-    EXPECT_EQ(ReadBytes(out), "1\tNew Mail [0]\n2\tQueued Mail [0]\n3\tSent Mail [0]\n4\tTrash [0]\n"
-                              "5\t?? [0]\n");
+    EXPECT_EQ(ReadBytes(out),
+              "1\tNew Mail [0]\n2\tQueued Mail [0]\n3\tSent Mail [0]\n4\tTrash [0]\n"
+              "5\t?? [0]\n");
     EXPECT_FALSE(fs::exists(dir / "xdg"));
 }

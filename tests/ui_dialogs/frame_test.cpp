@@ -2,11 +2,11 @@
 // brings a game that is already open to the front and opens the others,
 // the frame's PGN import opens the chosen game in a new window, and the
 // game list refuses to delete a game that a window holds.
+#include <QApplication>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
-#include <QApplication>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolBar>

@@ -180,7 +180,8 @@ TEST_F(ConnectionWindow, SendUpdateRetrieveSelectedAndQuickTransfer) {
     // Download games 7 and 9 (in the server's order), deleting them there.
     for (int i = 0; i < 3; ++i) {
         const QString line = d->RemoteList()->item(i)->text();
-        EXPECT_TRUE(line.startsWith(QStringLiteral("     Ann Player <ann@example.org>|  Subject:   ")))
+        EXPECT_TRUE(
+            line.startsWith(QStringLiteral("     Ann Player <ann@example.org>|  Subject:   ")))
             << line.toStdString();
         d->RemoteList()->item(i)->setSelected(line.contains(QStringLiteral("Game 7")) ||
                                               line.contains(QStringLiteral("Game 9")));
@@ -235,7 +236,6 @@ TEST_F(ConnectionWindow, SendUpdateRetrieveSelectedAndQuickTransfer) {
     d->close();
     EXPECT_TRUE(fs::exists(root / "SMTP.LOG"));
     EXPECT_TRUE(fs::exists(root / "POP3.LOG"));
-
 }
 
 TEST_F(ConnectionWindow, StopEndsALargeTransferAtOnceAndLosesNothing) {
@@ -263,8 +263,8 @@ TEST_F(ConnectionWindow, StopEndsALargeTransferAtOnceAndLosesNothing) {
                     store.CountOf(kFolderNew));
         longestGap = std::max(longestGap, gap);
         ++ticks;
-        if (!sinceStop.isValid() && store.CountOf(kFolderNew) >= 5 &&
-            d->Gauge()->isVisible() && d->Gauge()->value() > 20) {
+        if (!sinceStop.isValid() && store.CountOf(kFolderNew) >= 5 && d->Gauge()->isVisible() &&
+            d->Gauge()->value() > 20) {
             sinceStop.start();
             d->findChild<QPushButton*>(QStringLiteral("CloseBtn"))->click();
         }
@@ -306,7 +306,8 @@ TEST_F(ConnectionWindow, RefusedPasswordServerDownAndUntrustedCertificate) {
         {"refused password", [](TMailConfig& c) { c.Pop3Password = "wrong"; }, QString()},
         {"server down", [&](TMailConfig& c) { c.Pop3Server = down; },
          QStringLiteral("POP3 ERROR: [10061] Connection refused")},
-        {"certificate", [&](TMailConfig& c) {
+        {"certificate",
+         [&](TMailConfig& c) {
              c.Pop3Security = TMailSecurity::Tls;
              c.Pop3Server = "127.0.0.1:" + env["POP3S_PORT"];
              c.TrustedCertificate = env["OTHER_CERT"];
@@ -334,9 +335,8 @@ TEST_F(ConnectionWindow, RefusedPasswordServerDownAndUntrustedCertificate) {
         // log, and the message is still there.
         if (r.error.isEmpty()) {
             const auto& plog = d->Logic().RemotePOP.Log();
-            EXPECT_TRUE(std::any_of(plog.begin(), plog.end(), [](const std::string& l) {
-                return l.rfind("-ERR", 0) == 0;
-            }));
+            EXPECT_TRUE(std::any_of(plog.begin(), plog.end(),
+                                    [](const std::string& l) { return l.rfind("-ERR", 0) == 0; }));
         }
     }
     config = good;

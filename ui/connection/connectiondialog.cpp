@@ -26,7 +26,9 @@ namespace quorel::ui {
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // A remote-message line: the part before the first "|" (the sender) in bold
 // italic blue, the rest (subject and size) in the list's own style.
@@ -89,17 +91,18 @@ TConnectionDialog::TConnectionDialog(mail::TMailStore& store, const mail::TMailC
         commands_.append(a);
         return a;
     };
-    QAction* update =
-        command("UpdateButton", "Update remote server information", &TConnectionDialog::UpdateButtonClick);
-    QAction* retrieve =
-        command("Retrievebutton", "Download selected messages", &TConnectionDialog::RetrievebuttonClick);
-    QAction* send = command("SendButton", "Upload queued mail", &TConnectionDialog::SendButtonClick);
+    QAction* update = command("UpdateButton", "Update remote server information",
+                              &TConnectionDialog::UpdateButtonClick);
+    QAction* retrieve = command("Retrievebutton", "Download selected messages",
+                                &TConnectionDialog::RetrievebuttonClick);
+    QAction* send =
+        command("SendButton", "Upload queued mail", &TConnectionDialog::SendButtonClick);
     QAction* quick =
         command("Quicktransfer1", "Quick transfer", &TConnectionDialog::Quicktransfer1Click);
     QAction* del =
         command("DeleteButton", "Delete marked messages", &TConnectionDialog::DeleteButtonClick);
-    QAction* markAll =
-        command("MarkAllButton", "Mark all messages on server", &TConnectionDialog::MarkAllButtonClick);
+    QAction* markAll = command("MarkAllButton", "Mark all messages on server",
+                               &TConnectionDialog::MarkAllButtonClick);
     quick->setShortcut(QKeySequence(Qt::Key_F9));
     QMenu* transfer = menus->addMenu(QStringLiteral("Transfer"));
     transfer->setObjectName(QStringLiteral("Transfer1"));
@@ -203,7 +206,8 @@ TConnectionDialog::TConnectionDialog(mail::TMailStore& store, const mail::TMailC
     l.FormCreate();
     memo_->clear();
     editDelete_->setChecked(l.EditDelete);
-    connect(editDelete_, &QCheckBox::toggled, this, [this](bool on) { logic_->EditDeleteClick(on); });
+    connect(editDelete_, &QCheckBox::toggled, this,
+            [this](bool on) { logic_->EditDeleteClick(on); });
 
     ApplyLanguage(this);
     resize(760, 560);
@@ -334,8 +338,8 @@ bool AskSaveGameFile(QWidget* parent, const QString& sender, const QString& file
     QDialog d(parent);
     d.setObjectName(QStringLiteral("TSaveAttachmentDialog"));
     d.setWindowTitle(QStringLiteral("Choose option"));
-    auto* question = new QLabel(
-        QStringLiteral("A game file has arrived. Save it in the games folder?"), &d);
+    auto* question =
+        new QLabel(QStringLiteral("A game file has arrived. Save it in the games folder?"), &d);
     question->setObjectName(QStringLiteral("LabelQuestion"));
     question->setWordWrap(true);
     auto* senderCaption = new QLabel(QStringLiteral("From:"), &d);

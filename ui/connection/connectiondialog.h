@@ -30,8 +30,8 @@ class TConnectionDialog : public QDialog {
   public:
     // store must be open; settings (may be null in tests) receives
     // Delete_messages_after_retrieving when the box is clicked.
-    TConnectionDialog(mail::TMailStore& store, const mail::TMailConfig& config,
-                      TSettings* settings, QWidget* parent = nullptr);
+    TConnectionDialog(mail::TMailStore& store, const mail::TMailConfig& config, TSettings* settings,
+                      QWidget* parent = nullptr);
     ~TConnectionDialog() override;
 
     mail::TConnectionLogic& Logic() { return *logic_; }

@@ -212,7 +212,8 @@ void TMainForm::BuildMenus() {
         mailConnect_->setIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
         connect(mailConnect_, &QAction::triggered, this, &TMainForm::MailConnectionClick);
         // Before the address book, as the menu has always listed them.
-        mail->insertAction(findChild<QAction*>(QStringLiteral("MailAddressBookItem")), mailConnect_);
+        mail->insertAction(findChild<QAction*>(QStringLiteral("MailAddressBookItem")),
+                           mailConnect_);
     }
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
@@ -516,9 +517,10 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 
 void TMainForm::MailConnectionClick() {
     if (!session_.MailStore().IsOpen()) return;
-    TConnectionDialog dialog(session_.MailStore(),
-                             MailConfigOf(session_.Settings(), session_.Folders(), session_.Profile()),
-                             &session_.Settings(), this);
+    TConnectionDialog dialog(
+        session_.MailStore(),
+        MailConfigOf(session_.Settings(), session_.Folders(), session_.Profile()),
+        &session_.Settings(), this);
     dialog.exec();
 }
 
