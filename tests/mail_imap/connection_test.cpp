@@ -4,6 +4,7 @@
 // server is filed once and listed as filed; OAuth 2.0 through the settings.
 #include "mail/connection.h"
 #include "platform/files.h"
+#include "servers_util.h"
 #include "shell/lang/multilang.h"
 
 #include <chrono>
@@ -21,42 +22,8 @@ namespace {
 
 const std::array<std::string, 5> kFolders = {"New Mail", "Queued Mail", "Sent Mail", "Trash", "??"};
 
-std::map<std::string, std::string> ServerEnv() {
-    std::map<std::string, std::string> env;
-    const char* dir = std::getenv("QUOREL_IMAP_SERVERS");
-    std::string text;
-    if (!dir || !quorel::ReadWholeFile(fs::path(dir) / "servers.env", text)) return env;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t lf = text.find('\n', pos);
-        std::string line = text.substr(pos, lf == std::string::npos ? std::string::npos : lf - pos);
-        pos = lf == std::string::npos ? text.size() : lf + 1;
-        auto eq = line.find('=');
-        if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return env;
-}
-
-// Runs command (with input on its standard input when given); its output.
-std::string Shell(const std::string& command, const std::string& input = {}, int* rc = nullptr) {
-    std::string out;
-    FILE* f = popen(command.c_str(), input.empty() ? "r" : "w");
-    if (!f) return out;
-    if (!input.empty()) {
-        fwrite(input.data(), 1, input.size(), f);
-    } else {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-            out.append(buf, n);
-    }
-    const int status = pclose(f);
-    if (rc)
-        *rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    else
-        EXPECT_EQ(status, 0) << command;
-    return out;
-}
+using imaptest::ServerEnv;
+using imaptest::Shell;
 
 class ConnectionServers : public ::testing::Test {
   protected:
