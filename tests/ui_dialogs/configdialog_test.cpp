@@ -226,7 +226,9 @@ TEST(ConfigDialog, ProviderPresetsFillTheMailFields) {
     emit protocol->activated(1);
     EXPECT_EQ(Child<QLineEdit>(dialog, "EditPOP3")->text(), QStringLiteral("imap.gmail.com:993"));
 
+    EXPECT_FALSE(Child<QLineEdit>(dialog, "EditTokenCommand")->isEnabled()); // no OAuth 2.0
     Child<QComboBox>(dialog, "SmtpSignInGroup")->setCurrentIndex(1);
+    EXPECT_TRUE(Child<QLineEdit>(dialog, "EditTokenCommand")->isEnabled());
     Child<QLineEdit>(dialog, "EditTokenCommand")->setText(QStringLiteral("oama access ana"));
     dialog.OKBtnClick();
     const TIniFile ini = Ini(folder);

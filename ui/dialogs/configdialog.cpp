@@ -185,6 +185,14 @@ TConfigDialog::TConfigDialog(TShellSession& session, QWidget* parent)
     connect(certificateButton, &QPushButton::clicked, this, &TConfigDialog::CertificateButtonClick);
     connect(provider_, &QComboBox::activated, this, &TConfigDialog::ProviderChosen);
     connect(protocol_, &QComboBox::activated, this, &TConfigDialog::ProtocolChosen);
+    // The token command matters only to an OAuth 2.0 sign-in.
+    auto tokenField = [this] {
+        tokenCommand_->setEnabled(smtpSignIn_->currentIndex() == 1 ||
+                                  pop3SignIn_->currentIndex() == 1);
+    };
+    connect(smtpSignIn_, &QComboBox::currentIndexChanged, this, tokenField);
+    connect(pop3SignIn_, &QComboBox::currentIndexChanged, this, tokenField);
+    tokenField();
 
     // --- documents, programs, language, options
     auto* other = new QGroupBox(QStringLiteral("Files and options"), this);
