@@ -235,7 +235,8 @@ cli::QrlCommand sendCmd{"mail send", "[--timeout SECS]",
                         "send the queued mail; exit 0 only when all of it went out", Send};
 cli::QrlCommand listServerCmd{"mail list-server", "[--timeout SECS]",
                               "list the messages waiting on the POP3 (or IMAP) server", ListServer};
-cli::QrlCommand fetchCmd{"mail fetch", "[--delete] [--save-games yes|no] [--timeout SECS]",
-                         "retrieve every message on the server and file it in New Mail", Fetch};
+cli::QrlCommand fetchCmd{
+    "mail fetch", "[--delete] [--save-games yes|no] [--timeout SECS]",
+    "retrieve every message not yet filed from the server (POP3 or IMAP) into New Mail", Fetch};
 
 } // namespace
