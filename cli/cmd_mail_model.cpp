@@ -7,6 +7,7 @@
 #include "mail/message.h"
 #include "mail/message_json.h"
 #include "mail/store.h"
+#include "shell/folders.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,13 +18,11 @@ namespace {
 using namespace quorel::mail;
 namespace fs = std::filesystem;
 
-// The program folder: $QUOREL_HOME, else $XDG_DATA_HOME/quorel, else
-// ~/.local/share/quorel.
-fs::path ProgramFolder() {
-    if (const char* h = std::getenv("QUOREL_HOME"); h && *h) return h;
-    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) return fs::path(x) / "quorel";
-    const char* home = std::getenv("HOME");
-    return fs::path(home && *home ? home : ".") / ".local" / "share" / "quorel";
+// The mailbox folder of the program folder, found by the program's one rule
+// (a portable installation beside the executable included).
+fs::path MailboxFolder() {
+    return quorel::FoldersOf(quorel::ResolveProgramFolder(quorel::CurrentProgramFolderEnv()))
+        .Mailbox;
 }
 
 const std::array<std::string, 5> kEnglishFolders = {"New Mail", "Queued Mail", "Sent Mail", "Trash",
@@ -73,7 +72,7 @@ quorel::cli::QrlCommand listCmd{
             std::cerr << "usage: qrltool mailbox list [FOLDER-NUMBER] [--user NAME]\n";
             return 2;
         }
-        const fs::path box = ProgramFolder() / "mailbox";
+        const fs::path box = MailboxFolder();
         TMailStore store;
         if (!store.OpenReadOnly(box)) {
             std::cerr << "cannot open the mailbox index in " << box.string() << "\n";
@@ -104,7 +103,7 @@ quorel::cli::QrlCommand rebuildCmd{
             std::cerr << "usage: qrltool mailbox rebuild\n";
             return 2;
         }
-        const fs::path box = ProgramFolder() / "mailbox";
+        const fs::path box = MailboxFolder();
         std::error_code ec;
         fs::create_directories(box, ec);
         TMailStore store;

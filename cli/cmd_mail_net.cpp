@@ -15,6 +15,7 @@
 #include "shell/folders.h"
 #include "shell/ini.h"
 #include "shell/lang/multilang.h"
+#include "shell/mailconfig.h"
 #include "shell/profile.h"
 #include "shell/settings.h"
 
@@ -60,24 +61,7 @@ bool OpenStore(const TProgram& p, TMailStore& store, const char* cmd) {
 }
 
 TMailConfig ConfigOf(const TProgram& p) {
-    TMailConfig c;
-    const TSettings& s = p.settings;
-    c.SmtpServer = s.SmtpServer;
-    c.Pop3Server = s.Pop3Server;
-    c.Pop3UserName = s.Pop3UserName;
-    c.Pop3Password = ReadPasswordFile(p.folder / PasswordFileName(kDefaultProfile)).value_or("");
-    c.SmtpSecurity = ParseMailSecurity(s.SmtpSecurity);
-    c.Pop3Security = ParseMailSecurity(s.Pop3Security);
-    c.SmtpUserName = s.SmtpUserName;
-    c.SmtpPassword =
-        ReadPasswordFile(p.folder / SmtpPasswordFileName(kDefaultProfile)).value_or("");
-    c.TrustedCertificate = s.TrustedCertificate;
-    c.DeleteMessagesAfterRetrieving = s.DeleteMessagesAfterRetrieving;
-    c.ProgramFolder = p.folder;
-    c.MailboxFolder = p.folders.Mailbox;
-    c.GamesFolder = p.folders.Games;
-    c.AttachFolder = p.folders.Attach;
-    return c;
+    return MailConfigOf(p.settings, p.folders, kDefaultProfile);
 }
 
 // Connection logic with the dialog's texts and the info log on stdout.
@@ -234,11 +218,7 @@ int Fetch(std::vector<std::string> args) {
     };
     logic.FormCreate();
     logic.EditDelete = del;
-    bool ok = logic.UpdateButtonClick();
-    if (ok && !logic.ListLines.empty()) {
-        logic.MArkALl();
-        ok = logic.RetrievebuttonClick();
-    }
+    bool ok = logic.RetrieveAll();
     if (!ok && !logic.LastError.empty())
         std::cerr << "qrltool mail fetch: " << logic.LastError << "\n";
     logic.FormDestroy();
@@ -254,8 +234,9 @@ cli::QrlCommand passwordCmd{"password", "pop3|smtp",
 cli::QrlCommand sendCmd{"mail send", "[--timeout SECS]",
                         "send the queued mail; exit 0 only when all of it went out", Send};
 cli::QrlCommand listServerCmd{"mail list-server", "[--timeout SECS]",
-                              "list the messages waiting on the POP3 server", ListServer};
-cli::QrlCommand fetchCmd{"mail fetch", "[--delete] [--save-games yes|no] [--timeout SECS]",
-                         "retrieve every message on the server and file it in New Mail", Fetch};
+                              "list the messages waiting on the POP3 (or IMAP) server", ListServer};
+cli::QrlCommand fetchCmd{
+    "mail fetch", "[--delete] [--save-games yes|no] [--timeout SECS]",
+    "retrieve every message not yet filed from the server (POP3 or IMAP) into New Mail", Fetch};
 
 } // namespace

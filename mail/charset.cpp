@@ -81,7 +81,45 @@ bool IconvToUtf8(std::string_view text, const std::string& charset, std::string&
     return ok;
 }
 
+// HZ (RFC 1843) → EUC-CN bytes, which iconv knows although HZ itself is
+// missing from some iconv builds: between "~{" and "~}" each pair of
+// 7-bit bytes is a GB 2312 character with both high bits cleared; "~~" is a
+// tilde and "~" + line feed a line continuation.
+std::string HzToEucCn(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool gb = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '~' && i + 1 < text.size()) {
+            char n = text[i + 1];
+            if (n == '{' || n == '}' || n == '~' || n == '\n') {
+                ++i;
+                if (n == '{') gb = true;
+                if (n == '}') gb = false;
+                if (n == '~') out += '~';
+                continue;
+            }
+        }
+        if (gb && c != '\r' && c != '\n' && i + 1 < text.size()) {
+            out += char(static_cast<unsigned char>(c) | 0x80);
+            out += char(static_cast<unsigned char>(text[++i]) | 0x80);
+            continue;
+        }
+        if (c == '\n') gb = false; // a shift never runs past the line end
+        out += c;
+    }
+    return out;
+}
+
 } // namespace
+
+bool IsSevenBitCharset(std::string_view normalized) {
+    const std::string c = AsciiLower(normalized);
+    return c.starts_with("iso-2022") || c.starts_with("iso2022") || c.starts_with("csiso2022") ||
+           c == "utf-7" || c == "utf7" || c == "unicode-1-1-utf-7" || c == "csunicode11utf7" ||
+           c == "hz" || c == "hz-gb-2312";
+}
 
 bool IsValidUtf8(std::string_view s) {
     size_t i = 0;
@@ -141,8 +179,11 @@ std::string ToUtf8(std::string_view text, std::string_view charset) {
             ascii = false;
             break;
         }
-    if (ascii) return std::string(text);
     const std::string cs = NormalizeCharset(charset);
+    // ASCII bytes mean ASCII characters only in charsets that extend ASCII;
+    // the 7-bit ones (ISO-2022-*, UTF-7, HZ) code other characters with
+    // escape sequences in ASCII bytes, so those go through iconv too.
+    if (ascii && (cs.empty() || !IsSevenBitCharset(cs))) return std::string(text);
     if (cs.empty() || cs == "us-ascii" || cs == "utf-8") return Fallback(text);
     if (cs == "iso-8859-1") {
         std::string out;
@@ -153,6 +194,11 @@ std::string ToUtf8(std::string_view text, std::string_view charset) {
     }
     if (cs == "windows-1252") return Cp1252ToUtf8(text);
     std::string out;
+    if (cs == "hz" || cs == "hz-gb-2312") {
+        if (IconvToUtf8(text, "HZ", out)) return out;
+        if (IconvToUtf8(HzToEucCn(text), "EUC-CN", out)) return out;
+        return Fallback(text);
+    }
     if (IconvToUtf8(text, cs, out)) return out;
     return Fallback(text);
 }

@@ -6,9 +6,11 @@
 // qrltool) drives it through the handler methods below, shows InfoLog,
 // ListLines and the gauge, and answers the game-file question through
 // AskSaveGame.
+#include "mail/imap.h"
 #include "mail/pop3.h"
 #include "mail/smtp.h"
 #include "mail/store.h"
+#include "mail/uidstore.h"
 
 #include <filesystem>
 #include <functional>
@@ -31,7 +33,13 @@ struct TMailConfig {
     std::string TrustedCertificate;                   // "Trusted Certificate" (empty: none)
     bool DeleteMessagesAfterRetrieving = false;       // "Delete_messages_after_retrieving"
     int TimeOut = 60;                                 // seconds without progress per wait
-    std::filesystem::path ProgramFolder;              // SMTP.LOG and POP3.LOG go here
+    // "Mail Protocol": IMAP retrieves through the POP3 server, port,
+    // security, user and password fields.
+    bool Imap = false;
+    bool SmtpOAuth = false;              // "SMTP Sign-in" = OAUTH2
+    bool Pop3OAuth = false;              // "POP3 Sign-in" = OAUTH2 (for IMAP too)
+    std::string OAuthTokenCommand;       // "OAuth2 Token Command"
+    std::filesystem::path ProgramFolder; // SMTP.LOG, POP3.LOG and IMAP.LOG go here
     std::filesystem::path MailboxFolder;
     std::filesystem::path GamesFolder;
     std::filesystem::path AttachFolder;
@@ -41,6 +49,20 @@ struct TMailConfig {
 // component, without control characters, ".." runs and leading dots; an
 // empty result becomes fallback. The name can never leave its folder.
 std::string SafeAttachmentName(std::string_view name, std::string_view fallback);
+
+// name cut to at most maxBytes bytes in whole UTF-8 characters, keeping a
+// short extension whole ("…long….qrl" stays a ".qrl").
+std::string FitFileName(std::string_view name, size_t maxBytes);
+// The longest attachment name the program writes into folder: the file
+// system's name limit less the room its temporary and backup names need.
+size_t AttachmentNameLimit(const std::filesystem::path& folder);
+// Splits every line longer than maxBytes into lines of at most maxBytes,
+// never inside a UTF-8 character.
+void SplitLongLines(std::vector<std::string>& lines, size_t maxBytes);
+
+// Body lines longer than this are stored split (the quoted-printable coder
+// refuses paragraphs of 24576 bytes and more).
+inline constexpr size_t kLongestStoredLine = 16384;
 
 class TConnectionLogic {
   public:
@@ -86,10 +108,18 @@ class TConnectionLogic {
     TmsMessage msMessage;
     TmsSMTP msSMTP;
     TmsRemotePOP RemotePOP;
+    TmsIMAP RemoteIMAP; // in place of RemotePOP when Config.Imap
+    // The ids of the messages filed, per account (uids.lst in the mailbox
+    // folder, loaded by FormCreate), and the key of the account in use.
+    TUidStore Uids;
+    std::string AccountKey;
+    // Per ListLines entry: the message is already filed (POP3 with mail
+    // left on the server; an IMAP listing leaves such messages out).
+    std::vector<bool> Filed;
 
     // --- the dialog's handlers ---
     void FormCreate();
-    void FormDestroy(); // appends both protocol logs to their files
+    void FormDestroy(); // appends the protocol logs to their files
     // True when the listing worked.
     bool UpdateButtonClick();
     // True when nothing was selected or the transfer worked.
@@ -114,20 +144,36 @@ class TConnectionLogic {
     bool Retrieve();
     bool Delete();
     bool SendMail();
-    // Files one retrieved message (raw text as the POP3 client got it).
-    // Throws when the message cannot be filed completely.
+    // Files one retrieved message (raw text as the POP3 client got it) in
+    // New Mail. A message that cannot be filed as decoded is filed as its
+    // original text ("original.eml"); throws only when not even that can be
+    // written, so the message stays on the server.
     void RemotePOPUserMessageSave(int num, const std::string& contents);
+    // The listing, every message marked and retrieved, and the listing
+    // after it, in one POP3 session (Quick transfer and qrltool mail fetch).
+    bool RetrieveAll();
 
     // Adds a line to the info log.
     void Add(const std::string& line);
     // The language text of key.
     std::string T(const std::string& key) const;
 
+    // The retrieving client of Config.Imap.
+    TmsMailBase& Remote();
+    bool RemoteConnected() const { return RemotePOP.Connected() || RemoteIMAP.Connected(); }
+
   private:
+    void SetKeepConnected(bool keep);
+    size_t RemoteCount() const;
     void SetGauge(int pos, bool visible);
     void SafeDisconnect(TmsMailBase& client);
     bool Transfer(const char* failureKey);
+    void FileDecodedMessage(const std::string& contents);
+    void FileOriginalText(const std::string& contents, const std::string& error);
     TMailStore& store_;
+    // POP3 listing: the UIDL of each server message number (empty without
+    // UIDL).
+    std::vector<std::string> listedUidl_;
 };
 
 } // namespace quorel::mail

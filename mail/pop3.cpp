@@ -2,7 +2,11 @@
 
 #include "platform/files.h"
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdlib>
+#include <future>
 
 namespace quorel::mail {
 
@@ -44,12 +48,16 @@ void TmsCustomPOP::Login() {
     // OAuth 2.0: the token first, so that nothing is sent without one.
     const std::string token = OAuth.On() ? ObtainOAuthToken(*this, OAuth, Password) : std::string();
     TcpConnect();
+    ++session_;
+    Pipelining = false;
     if (!IsPositive(ReceiveLine())) ServerFailure();
     if (Security == TMailSecurity::StartTls) {
         SendLine("STLS");
         if (!IsPositive(ReceiveLine())) RefusedTls();
         StartTls();
     }
+    // After STLS: the capabilities may differ once TLS is on (RFC 2595).
+    Capabilities();
     if (OAuth.On()) {
         AuthenticateOAuth(token);
     } else {
@@ -57,6 +65,39 @@ void TmsCustomPOP::Login() {
         Command("PASS " + Password, "PASS ****");
     }
     Stat();
+}
+
+void TmsCustomPOP::Capabilities() {
+    SendLine("CAPA");
+    if (!IsPositive(ReceiveLine())) return;
+    for (;;) {
+        std::string line = ReceiveLine();
+        if (line == ".") break;
+        std::string word = line.substr(0, line.find(' '));
+        for (char& c : word)
+            c = char(std::toupper(static_cast<unsigned char>(c)));
+        if (word == "PIPELINING") Pipelining = true;
+    }
+}
+
+void TmsCustomPOP::Run(const std::vector<TPending>& commands) {
+    if (Pipelining) {
+        std::vector<std::pair<std::string, std::string>> lines;
+        lines.reserve(commands.size());
+        for (const auto& c : commands)
+            lines.emplace_back(c.Line, c.LogAs);
+        SendLines(lines);
+        for (const auto& c : commands) {
+            MaybePump();
+            CheckCancel();
+            c.ReadReply();
+        }
+        return;
+    }
+    for (const auto& c : commands) {
+        SendLine(c.Line, c.LogAs);
+        c.ReadReply();
+    }
 }
 
 void TmsCustomPOP::Stat() {
@@ -81,16 +122,27 @@ void TmsRemotePOP::SetMessageDirectory(const std::string& dir) {
     if (!dir.empty() && dir.back() != '/') messageDirectory_ += '/';
 }
 
-uint32_t TmsRemotePOP::ListSize(int i) {
-    Command("LIST " + std::to_string(i + 1));
+void TmsRemotePOP::SessionDeletions() {
+    if (deletedIn_ != session_) {
+        deleted_.assign(size_t(std::max(MessageCount, 0L)) + 1, false);
+        deletedIn_ = session_;
+    }
+}
+
+int TmsRemotePOP::NumberOf(size_t i) const {
+    if (listedIn_ == session_ && i < numbers_.size()) return numbers_[i];
+    return int(i) + 1;
+}
+
+uint32_t TmsRemotePOP::ReadListReply() {
+    if (!IsPositive(ReceiveLine())) ServerFailure();
     std::string rest = LastReply().size() > 4 ? LastReply().substr(4) : "";
     long v = ToNumber(WordAfterBlank(rest), 0);
     return v > 0 ? uint32_t(v) : 0;
 }
 
-void TmsRemotePOP::FetchInfo(int i, TmsRemoteInfoItem& item) {
-    item.Size = ListSize(i);
-    Command("TOP " + std::to_string(i + 1) + " 1");
+void TmsRemotePOP::ReadTopReply(TmsRemoteInfoItem& item) {
+    if (!IsPositive(ReceiveLine())) ServerFailure();
     std::string data;
     ReceiveData(data, -1);
     item.Header.clear();
@@ -109,20 +161,38 @@ void TmsRemotePOP::GetRemoteInfo() {
     Connect();
     if (OnUpdatingInfo) OnUpdatingInfo();
     RemoteInfo.clear();
-    for (long i = 0; i < MessageCount; ++i) {
-        TmsRemoteInfoItem item;
-        FetchInfo(int(i), item);
-        RemoteInfo.push_back(std::move(item));
-        if (OnNextInfoUpdated) OnNextInfoUpdated(int(i));
+    numbers_.clear();
+    SessionDeletions();
+    // Within a session that deleted messages their numbers stay taken.
+    std::vector<int> numbers;
+    for (long n = 1; n <= MessageCount; ++n)
+        if (!deleted_[size_t(n)]) numbers.push_back(int(n));
+    const size_t depth = Pipelining ? kPipelineDepth : 1;
+    for (size_t at = 0; at < numbers.size(); at += depth) {
+        const size_t end = std::min(numbers.size(), at + depth);
+        std::vector<TmsRemoteInfoItem> items(end - at);
+        std::vector<TPending> commands;
+        for (size_t k = at; k < end; ++k) {
+            TmsRemoteInfoItem& item = items[k - at];
+            const std::string n = std::to_string(numbers[k]);
+            commands.push_back({"LIST " + n, "", [this, &item] { item.Size = ReadListReply(); }});
+            commands.push_back({"TOP " + n + " 1", "", [this, &item, k] {
+                                    ReadTopReply(item);
+                                    RemoteInfo.push_back(std::move(item));
+                                    if (OnNextInfoUpdated) OnNextInfoUpdated(int(k));
+                                }});
+        }
+        Run(commands);
     }
+    numbers_ = numbers;
+    listedIn_ = session_;
     if (!KeepConnected) Disconnect();
     if (OnInfoUpdated) OnInfoUpdated();
 }
 
-void TmsRemotePOP::RetrieveMessage(int i) {
-    uint32_t size = ListSize(i);
+void TmsRemotePOP::ReadRetrReply(int i, uint32_t size) {
     if (OnRetrieving) OnRetrieving(i);
-    Command("RETR " + std::to_string(i + 1));
+    if (!IsPositive(ReceiveLine())) ServerFailure();
     std::string data;
     data.reserve(size + 64);
     ReceiveData(data, long(size));
@@ -136,41 +206,63 @@ void TmsRemotePOP::RetrieveMessage(int i) {
     if (OnRetrieved) OnRetrieved(i);
 }
 
-void TmsRemotePOP::DeleteMessage(int i) {
-    // Every message filed so far is on disk before the server is told to
-    // delete one: a crash or a full disk must never cost a message.
-    if (TDeferredSync* pending = TDeferredSync::Active()) {
-        std::string error;
-        if (!pending->Commit(&error))
-            throw EMailNetError("Cannot save message " + std::to_string(i + 1) + ": " + error);
-    }
-    if (OnDeleting) OnDeleting(i);
-    SendLine("DELE " + std::to_string(i + 1));
-    ReceiveLine(); // the status is not checked
-}
-
 void TmsRemotePOP::TransferMarked() {
     if (RemoteInfo.empty()) return;
     Connect();
-    // The retrieved messages are flushed to disk together, before the first
-    // deletion and at the end, instead of three flushes per message.
+    // The retrieved messages are flushed to disk together, before the
+    // deletions that follow them and at the end, instead of three flushes
+    // per message. A message is deleted on the server only once it is on
+    // disk: its DELE goes out with the group after the one that filed it.
     TDeferredSync filing;
+    auto commit = [this, &filing] {
+        if (!filing.Pending()) return;
+        // The flush of a group of large messages can take a while: it runs
+        // beside the owner's event processing, which goes on (Stop included).
+        std::string error;
+        auto flushed = std::async(std::launch::async, [&] { return filing.Commit(&error); });
+        while (flushed.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+            if (Pump) Pump();
+        if (!flushed.get()) throw EMailNetError("Cannot save the retrieved messages: " + error);
+        if (Cancelled()) Canceled();
+    };
     if (OnTransferringData) OnTransferringData();
-    for (size_t i = 0; i < RemoteInfo.size(); ++i) {
-        TmsRemoteInfoItem& item = RemoteInfo[i];
-        if (item.Retrieve) {
-            FetchInfo(int(i), item);
-            RetrieveMessage(int(i));
+    SessionDeletions();
+    std::vector<size_t> marked;
+    for (size_t i = 0; i < RemoteInfo.size(); ++i)
+        if (RemoteInfo[i].Retrieve || RemoteInfo[i].Delete) marked.push_back(i);
+    const size_t depth = Pipelining ? kPipelineDepth : 1;
+    std::vector<size_t> toDelete;
+    size_t at = 0;
+    while (at < marked.size() || !toDelete.empty()) {
+        commit();
+        std::vector<TPending> commands;
+        for (size_t i : toDelete) {
+            const int n = NumberOf(i);
+            commands.push_back({"DELE " + std::to_string(n), "", [this, i, n] {
+                                    if (OnDeleting) OnDeleting(int(i));
+                                    ReceiveLine(); // the status is not checked
+                                    if (size_t(n) < deleted_.size()) deleted_[size_t(n)] = true;
+                                }});
         }
-        if (item.Delete) {
-            FetchInfo(int(i), item);
-            DeleteMessage(int(i));
+        std::vector<size_t> next;
+        for (size_t k = 0; k < depth && at < marked.size(); ++k) {
+            const size_t i = marked[at++];
+            TmsRemoteInfoItem& item = RemoteInfo[i];
+            if (item.Retrieve) {
+                const std::string n = std::to_string(NumberOf(i));
+                commands.push_back(
+                    {"LIST " + n, "", [this, &item] { item.Size = ReadListReply(); }});
+                commands.push_back(
+                    {"RETR " + n, "", [this, &item, i] { ReadRetrReply(int(i), item.Size); }});
+            }
+            if (item.Delete) next.push_back(i);
         }
+        Run(commands);
+        toDelete = std::move(next);
     }
-    std::string error;
-    if (!filing.Commit(&error)) throw EMailNetError("Cannot save the retrieved messages: " + error);
+    commit();
     if (OnDataTransfered) OnDataTransfered();
-    Disconnect();
+    if (!KeepConnected) Disconnect();
 }
 
 } // namespace quorel::mail

@@ -23,6 +23,11 @@ class TmsCustomPOP : public TmsMailBase {
     long MessageCount = 0;
     long TotalSize = 0;
 
+    // Set at log-in when the server's CAPA list names PIPELINING (RFC
+    // 2449): commands are then sent in groups and their replies read in
+    // order; otherwise one command waits for the reply of the one before.
+    bool Pipelining = false;
+
     // Num is the 0-based message index.
     std::function<void(int num)> OnRetrieving, OnRetrieved, OnDeleting;
 
@@ -39,6 +44,20 @@ class TmsCustomPOP : public TmsMailBase {
     void Logout() override;
     void Stat();
     void AuthenticateOAuth(const std::string& token); // mail/oauth_clients.cpp
+    // CAPA: a "+" reply lists the capabilities up to a "." line; "-" (a
+    // server without CAPA) leaves Pipelining off.
+    void Capabilities();
+    // One command and the reading of its reply.
+    struct TPending {
+        std::string Line;
+        std::string LogAs;
+        std::function<void()> ReadReply;
+    };
+    // Sends the commands and reads their replies in order: all of them in
+    // one write when the server pipelines, else one after the other.
+    void Run(const std::vector<TPending>& commands);
+    // Counts log-ins: message numbers are valid within one session.
+    int session_ = 0;
     // Sends a command and requires a "+" reply.
     void Command(const std::string& line, std::string_view logAs = {});
 };
@@ -59,7 +78,9 @@ class TmsRemotePOP : public TmsCustomPOP {
     const std::string& MessageDirectory() const { return messageDirectory_; }
 
     std::vector<TmsRemoteInfoItem> RemoteInfo;
-    // When false (the default) the listing ends with a log-out.
+    // When false (the default) the listing and the transfer end with a
+    // log-out; when true the session stays open for the next of them (one
+    // session for a listing, a transfer and the listing after it).
     bool KeepConnected = false;
 
     std::function<void()> OnUpdatingInfo, OnInfoUpdated, OnTransferringData, OnDataTransfered;
@@ -74,13 +95,29 @@ class TmsRemotePOP : public TmsCustomPOP {
     // Connects, retrieves and deletes the marked messages, disconnects.
     void TransferMarked();
 
+    // Messages per group of pipelined commands.
+    static constexpr size_t kPipelineDepth = 32;
+
+    // The server's number of RemoteInfo item i in the open session (or, with
+    // none open, in the next one).
+    int NumberOf(size_t i) const;
+
   private:
-    // LIST i+1 and TOP i+1 1 into item.
-    void FetchInfo(int i, TmsRemoteInfoItem& item);
-    uint32_t ListSize(int i);
-    void RetrieveMessage(int i);
-    void DeleteMessage(int i);
+    // Reads a LIST reply ("+" required): the size after the number.
+    uint32_t ReadListReply();
+    // Reads a TOP reply and its data into item's header lines.
+    void ReadTopReply(TmsRemoteInfoItem& item);
+    // Reads a RETR reply and the message, and hands it to the owner.
+    void ReadRetrReply(int i, uint32_t size);
     std::string messageDirectory_;
+    // Server numbers of the RemoteInfo items, valid in session listedIn_.
+    std::vector<int> numbers_;
+    int listedIn_ = -1;
+    // Messages deleted in the open session (by server number).
+    std::vector<bool> deleted_;
+    int deletedIn_ = -1;
+    // Clears deleted_ when a new session has begun.
+    void SessionDeletions();
 };
 
 } // namespace quorel::mail

@@ -684,6 +684,18 @@ void TagSocket::SendLine(std::string_view line, std::string_view logAs) {
     AddLog(logAs.empty() ? line : logAs);
 }
 
+void TagSocket::SendLines(const std::vector<std::pair<std::string, std::string>>& lines) {
+    RequireConnection();
+    std::string data;
+    for (const auto& [line, logAs] : lines) {
+        data += line;
+        data += "\r\n";
+    }
+    SendAll(data);
+    for (const auto& [line, logAs] : lines)
+        AddLog(logAs.empty() ? line : logAs);
+}
+
 std::string TagSocket::ReceiveLine() {
     RequireConnection();
     CompactBuffer();
@@ -742,6 +754,11 @@ void TagSocket::ReceiveData(std::string& out, long expected) {
     RequireConnection();
     static constexpr std::string_view kEnd = "\r\n.\r\n";
     for (;;) {
+        // Pipelined replies may all be here already: the window's events
+        // still run, and Stop still ends the transfer.
+        MaybePump();
+        CheckCancel();
+        RequireConnection();
         CompactBuffer();
         if (rpos_ < rbuf_.size()) {
             // Take what is buffered, up to and including the terminator.

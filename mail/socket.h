@@ -160,6 +160,9 @@ class TagSocket {
 
     // Sends line + CR LF; logs logAs instead of the line when given.
     void SendLine(std::string_view line, std::string_view logAs = {});
+    // Sends several lines in one write (pipelined commands, RFC 2449); each
+    // is logged as its logAs text when that is not empty.
+    void SendLines(const std::vector<std::pair<std::string, std::string>>& linesAndLogAs);
     // Reads one line (CR LF cut off), sets the last reply and logs it.
     std::string ReceiveLine();
     // Sends data in blocks of blockSize bytes, raising OnProgress after each
@@ -174,6 +177,11 @@ class TagSocket {
 
     void AddLog(std::string_view line);
     void RequireConnection();
+    // Runs the owner's event processing when it has not run for a while
+    // (also while data keeps arriving without a wait), then honours a
+    // Cancel made from it.
+    void MaybePump();
+    void CheckCancel();
 
     // Failure reporting: OnError first, then the exception.
     [[noreturn]] void SocketFailure(int code);
@@ -193,14 +201,12 @@ class TagSocket {
     // and the time-out; deadline is the end of the current wait.
     void WaitFor(short events, std::chrono::steady_clock::time_point deadline);
     std::chrono::steady_clock::time_point NewDeadline() const;
-    void MaybePump();
     // Reads what is there into the receive buffer; waits when nothing is.
     void FillBuffer();
     // Drops consumed bytes from the front of the receive buffer.
     void CompactBuffer();
     void SendAll(std::string_view data);
     void ResolveHost(const std::string& host);
-    void CheckCancel();
 
     int fd_ = -1;
     std::unique_ptr<TTlsSession> tls_;

@@ -441,7 +441,12 @@ fs::path TMailStore::FileReceivedMessage(const TmsMessage& msg) {
     r.FileName = path.filename().string();
     r.Date = Now();
     r.Folder = kFolderNew;
-    AppendRecord(r);
+    if (AppendRecord(r) == 0) {
+        // No record, no file: the caller keeps the message (on the server).
+        std::error_code ec;
+        fs::remove(path, ec);
+        throw EMessageError("Cannot write the mailbox index");
+    }
     MailboxChanged = true;
     return path;
 }

@@ -192,7 +192,9 @@ class TMailStore {
     // Files a received (already decoded and stripped) message in New Mail:
     // new file name, save, record (From name or address, To first
     // recipient's name, Subject, FileName, AttachmentCount, Date now,
-    // Folder 1), append, MailboxChanged. Returns the file's path.
+    // Folder 1), append, MailboxChanged. Returns the file's path. Throws
+    // EMessageError when the file or its record cannot be written (the file
+    // is then removed).
     std::filesystem::path FileReceivedMessage(const TmsMessage& msg);
 
     // Record numbers of the queued messages (Folder 2) in file order, taken

@@ -182,19 +182,23 @@ void FileOnce(TmsRemotePOP& pop, TUidStore& store, const std::string& account, T
         } catch (const EServerError&) {
             uidl->clear(); // no UIDL: every marked message is retrieved
         }
-        for (size_t i = 0; i < pop.RemoteInfo.size() && i < uidl->size(); ++i)
-            if (!(*uidl)[i].empty() && store.Known(account, (*uidl)[i]))
+        // RemoteInfo item i is server message NumberOf(i): a session that
+        // already deleted messages keeps their numbers taken.
+        for (size_t i = 0; i < pop.RemoteInfo.size(); ++i) {
+            const size_t n = size_t(pop.NumberOf(i) - 1);
+            if (n < uidl->size() && !(*uidl)[n].empty() && store.Known(account, (*uidl)[n]))
                 pop.RemoteInfo[i].Retrieve = false;
+        }
         if (!uidl->empty()) {
             store.KeepOnly(account, std::set<std::string>(uidl->begin(), uidl->end()));
             SaveOrFail(store); // also folds in the lines appended since
         }
     };
-    pop.OnUserMessageSave = [&store, account, file, uidl](int num, const std::string& contents) {
+    pop.OnUserMessageSave = [&pop, &store, account, file, uidl](int num,
+                                                                const std::string& contents) {
         file(num, contents);
-        if (size_t(num) < uidl->size() && !(*uidl)[size_t(num)].empty()) {
-            AddOrFail(store, account, (*uidl)[size_t(num)]);
-        }
+        const size_t n = size_t(pop.NumberOf(size_t(num)) - 1);
+        if (n < uidl->size() && !(*uidl)[n].empty()) AddOrFail(store, account, (*uidl)[n]);
     };
 }
 

@@ -68,6 +68,10 @@ const Binding kBindings[] = {
     {&setting::Pop3Security, &TSettings::Pop3Security},
     {&setting::SmtpUserName, &TSettings::SmtpUserName},
     {&setting::TrustedCertificate, &TSettings::TrustedCertificate},
+    {&setting::MailProtocol, &TSettings::MailProtocol},
+    {&setting::SmtpSignIn, &TSettings::SmtpSignIn},
+    {&setting::Pop3SignIn, &TSettings::Pop3SignIn},
+    {&setting::OAuth2TokenCommand, &TSettings::OAuth2TokenCommand},
 };
 // clang-format on
 static_assert(std::size(kBindings) == setting::All.size());

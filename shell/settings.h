@@ -72,10 +72,16 @@ inline constexpr TSettingKey SmtpSecurity{"Setup", "SMTP Security", "NONE", TSet
 inline constexpr TSettingKey Pop3Security{"Setup", "POP3 Security", "NONE", TSettingKind::Text};
 inline constexpr TSettingKey SmtpUserName{"Setup", "SMTP User Name", "", TSettingKind::Text};
 inline constexpr TSettingKey TrustedCertificate{"Setup", "Trusted Certificate", "", TSettingKind::Text};
+// Providers of today: IMAP instead of POP3 on the POP3 fields, OAuth 2.0 sign-in
+// with the token a command prints; absent keys give POP3 and password sign-in.
+inline constexpr TSettingKey MailProtocol{"Setup", "Mail Protocol", "POP3", TSettingKind::Text};
+inline constexpr TSettingKey SmtpSignIn{"Setup", "SMTP Sign-in", "PASSWORD", TSettingKind::Text};
+inline constexpr TSettingKey Pop3SignIn{"Setup", "POP3 Sign-in", "PASSWORD", TSettingKind::Text};
+inline constexpr TSettingKey OAuth2TokenCommand{"Setup", "OAuth2 Token Command", "", TSettingKind::Text};
 // clang-format on
 
 // Every key in the order of the settings table.
-inline constexpr std::array<const TSettingKey*, 37> All = {
+inline constexpr std::array<const TSettingKey*, 41> All = {
     &SmtpServer,
     &Pop3Server,
     &Pop3UserName,
@@ -113,12 +119,16 @@ inline constexpr std::array<const TSettingKey*, 37> All = {
     &Pop3Security,
     &SmtpUserName,
     &TrustedCertificate,
+    &MailProtocol,
+    &SmtpSignIn,
+    &Pop3SignIn,
+    &OAuth2TokenCommand,
 };
 
 // The keys of the settings dialog's fields: written by its OK, in the order
 // of the table (the window keys of WrittenOnExit and the refresh rate are
 // not among them).
-inline constexpr std::array<const TSettingKey*, 25> WrittenByDialog = {
+inline constexpr std::array<const TSettingKey*, 29> WrittenByDialog = {
     &SmtpServer,
     &Pop3Server,
     &Pop3UserName,
@@ -144,6 +154,10 @@ inline constexpr std::array<const TSettingKey*, 25> WrittenByDialog = {
     &Pop3Security,
     &SmtpUserName,
     &TrustedCertificate,
+    &MailProtocol,
+    &SmtpSignIn,
+    &Pop3SignIn,
+    &OAuth2TokenCommand,
 };
 
 // The keys the frame writes back when it is destroyed, all in "Setup".
@@ -188,6 +202,7 @@ struct TSettings {
     std::string RebelEnginePath;
     int RebelEngineVersion = 0, RebelEngineHashSize = 0, RebelEngineRefreshRate = 0;
     std::string SmtpSecurity, Pop3Security, SmtpUserName, TrustedCertificate;
+    std::string MailProtocol, SmtpSignIn, Pop3SignIn, OAuth2TokenCommand;
 
     TSettings(); // every value at its default
 

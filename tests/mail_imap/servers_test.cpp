@@ -8,6 +8,7 @@
 #include "mail/pop3.h"
 #include "mail/uidstore.h"
 #include "platform/files.h"
+#include "servers_util.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,37 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::map<std::string, std::string> ServerEnv() {
-    std::map<std::string, std::string> env;
-    const char* dir = std::getenv("QUOREL_IMAP_SERVERS");
-    std::string text;
-    if (!dir || !quorel::ReadWholeFile(fs::path(dir) / "servers.env", text)) return env;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t lf = text.find('\n', pos);
-        std::string line = text.substr(pos, lf == std::string::npos ? std::string::npos : lf - pos);
-        pos = lf == std::string::npos ? text.size() : lf + 1;
-        auto eq = line.find('=');
-        if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return env;
-}
-
-std::string Shell(const std::string& command, const std::string& input = {}) {
-    std::string out;
-    FILE* f = popen(command.c_str(), input.empty() ? "r" : "w");
-    if (!f) return out;
-    if (!input.empty()) {
-        fwrite(input.data(), 1, input.size(), f);
-    } else {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-            out.append(buf, n);
-    }
-    EXPECT_EQ(pclose(f), 0) << command;
-    return out;
-}
+using imaptest::ServerEnv;
+using imaptest::Shell;
 
 // The messages a test files, decoded as the connection dialog decodes them,
 // and the store of their ids.

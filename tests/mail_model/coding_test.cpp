@@ -185,6 +185,32 @@ TEST(Charsets, ConversionAndFallback) {
     EXPECT_EQ(NormalizeCharset("\"UTF8\""), "utf-8");
 }
 
+TEST(Charsets, SevenBitCharsetsAreConvertedThoughTheirBytesAreAscii) {
+    struct Row {
+        const char* in;
+        const char* charset;
+        const char* out;
+    };
+    const Row rows[] = {
+        {"\x1b$BF|K\\8l\x1b(B", "ISO-2022-JP", "日本語"},
+        {"\x1b$BF|K\\8l\x1b(B", "csISO2022JP", "日本語"},
+        {"K+APY-nig +Jl4-", "UTF-7", "König ♞"},
+        {"~{OsFe~} ~~", "HZ-GB-2312", "象棋 ~"},
+        {"plain", "iso-2022-jp", "plain"},
+        {"a+b", "us-ascii", "a+b"}, // "+" is only special in UTF-7
+        {"~{x", "windows-1252", "~{x"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(ToUtf8(r.in, r.charset), r.out) << r.charset;
+    // Header words and body lines of a message in ISO-2022-JP.
+    TmsMessage m;
+    m.LoadFromString("From: a@example.org\r\nSubject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n"
+                     "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=ISO-2022-JP\r\n"
+                     "Content-Transfer-Encoding: 7bit\r\n\r\n\x1b$BF|K\\8l\x1b(B 1. e4\r\n");
+    EXPECT_EQ(m.Subject, "日本語");
+    EXPECT_EQ(m.Body, (std::vector<std::string>{"日本語 1. e4"}));
+}
+
 TEST(ContentTypes, SystemTableBuiltInAndDefault) {
     mailtest::TempDir dir;
     mailtest::WriteFile(dir.path() / "mime.types",

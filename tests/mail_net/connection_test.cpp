@@ -146,6 +146,8 @@ TEST(ConnectionList, RefreshListLineFormat) {
 }
 
 TEST(ConnectionRetrieve, FilesMessageSavesAttachmentsSafelyThenDeletes) {
+    // The transfer asks for the UIDLs after STAT; a server without UIDL
+    // ("-ERR") gets every marked message.
     Fixture f("retrieve_file");
     // An older game of that name in the games folder is backed up first.
     quorel::AtomicWriteFile(f.root / "games" / "Game1.qrl", "old game");
@@ -162,26 +164,20 @@ TEST(ConnectionRetrieve, FilesMessageSavesAttachmentsSafelyThenDeletes) {
     const std::string raw = in.SaveToString() + ".\r\n";
     FakeServer server({"S:+OK ready",
                        "C",
+                       "S:-ERR",
+                       "C",
                        "S:+OK",
                        "C",
                        "S:+OK",
                        "C",
                        "S:+OK 1 9999",
                        "C",
-                       "S:+OK 1 9999",
-                       "C",
-                       "S:+OK",
-                       "R:Subject: x\r\n\r\n.\r\n",
+                       "S:-ERR no UIDL",
                        "C",
                        "S:+OK 1 9999",
                        "C",
                        "S:+OK",
                        "R:" + raw,
-                       "C",
-                       "S:+OK 1 9999",
-                       "C",
-                       "S:+OK",
-                       "R:Subject: x\r\n\r\n.\r\n",
                        "C",
                        "S:+OK deleted",
                        "C",
@@ -207,7 +203,7 @@ TEST(ConnectionRetrieve, FilesMessageSavesAttachmentsSafelyThenDeletes) {
     EXPECT_FALSE(fs::exists(f.root / "evil.txt"));
     // DELE only after the message was filed.
     const std::string got = server.Received();
-    EXPECT_NE(got.find("RETR 1\r\nLIST 1\r\nTOP 1 1\r\nDELE 1\r\n"), std::string::npos);
+    EXPECT_NE(got.find("RETR 1\r\nDELE 1\r\n"), std::string::npos);
 
     const std::string s = server.Address();
     const std::vector<std::string> expectedLog = {
@@ -244,64 +240,89 @@ TEST(ConnectionRetrieve, FilesMessageSavesAttachmentsSafelyThenDeletes) {
             "   " + (games / "Game1.qrl").string(), "   " + (attach / "evil.txt").string()}));
 }
 
-TEST(ConnectionRetrieve, FilingFailureEndsTheTransferBeforeDele) {
-    Fixture f("retrieve_fail");
-    // The attach folder is a file: the attachment cannot be written.
-    fs::remove_all(f.root / "attach");
-    quorel::AtomicWriteFile(f.root / "attach", "x");
-    f.logic->Config.AttachFolder = f.root / "attach" / "sub";
-    TmsMessage in;
-    in.Sender = TmsMailAddress("Bob", "bob@example.org");
-    in.Recipients.Add("Ann", "ann@example.org");
-    in.Subject = "s";
-    in.Body = {"b"};
-    in.Attachments.Add("notes.txt", "n");
-    FakeServer server({"S:+OK ready", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK 1 9999", "C",
-                       "S:+OK 1 9999", "C", "S:+OK", "R:Subject: s\r\n\r\n.\r\n", "C",
-                       "S:+OK 1 9999", "C", "S:+OK", "R:" + in.SaveToString() + ".\r\n", "C",
-                       "S:+OK bye"});
-    f.logic->Config.Pop3Server = server.Address();
-    f.logic->UpdateServerName();
-    f.logic->EditDelete = true;
-    f.logic->RemotePOP.RemoteInfo.resize(1);
-    f.logic->ListLines = {"x"};
-    f.logic->Selected = {true};
-    EXPECT_FALSE(f.logic->Retrieve());
-    server.Join();
-    EXPECT_EQ(server.Received().find("DELE"), std::string::npos);
-    EXPECT_EQ(f.store.IndexCount(), 0);
-    EXPECT_TRUE(quorel::ListFilesMatching(f.root / "mailbox", "*.032").empty());
-    const auto& log = f.logic->InfoLog;
-    auto it = std::find(log.begin(), log.end(),
-                        "Error during transfer, aborting...  " + server.Address());
-    ASSERT_NE(it, log.end());
-    ASSERT_NE(it, log.begin());
-    EXPECT_EQ((it - 1)->rfind("POP3 ERROR: Cannot write ", 0), 0u) << *(it - 1);
-    EXPECT_EQ(std::vector<std::string>(it + 1, log.end()),
-              (std::vector<std::string>{"Clearing remote information", "Closing connection...",
-                                        "Connection closed"}));
-    EXPECT_TRUE(f.logic->RemotePOP.RemoteInfo.empty());
+TEST(ConnectionRetrieve, AMessageThatCannotBeFiledIsFiledAsItsTextOrStaysOnTheServer) {
+    // Row 1: the attach folder is a file, so the attachment cannot be
+    // written: the message is filed as "original.eml" and deleted. Row 2:
+    // the mailbox folder is gone too: nothing is on disk, so nothing is
+    // deleted and the transfer ends.
+    for (bool mailboxGone : {false, true}) {
+        SCOPED_TRACE(mailboxGone);
+        Fixture f(mailboxGone ? "retrieve_fail_all" : "retrieve_fail_raw");
+        fs::remove_all(f.root / "attach");
+        quorel::AtomicWriteFile(f.root / "attach", "x");
+        f.logic->Config.AttachFolder = f.root / "attach" / "sub";
+        if (mailboxGone) {
+            for (const auto& e : fs::directory_iterator(f.root / "mailbox"))
+                if (e.path().extension() != ".lst") fs::remove(e.path());
+            fs::rename(f.root / "mailbox", f.root / "mailbox.away");
+            quorel::AtomicWriteFile(f.root / "mailbox", "x");
+        }
+        TmsMessage in;
+        in.Sender = TmsMailAddress("Bob", "bob@example.org");
+        in.Recipients.Add("Ann", "ann@example.org");
+        in.Subject = "s";
+        in.Body = {"b", ".dotted"};
+        in.Attachments.Add("notes.txt", "n");
+        const std::string raw = in.SaveToString();
+        std::string stuffed;
+        for (size_t a = 0, b; a < raw.size(); a = b + 1) {
+            b = raw.find('\n', a);
+            std::string line = raw.substr(a, b - a + 1);
+            stuffed += (line[0] == '.' ? "." : "") + line;
+        }
+        FakeServer::Script script = {"S:+OK ready",  "C", "S:-ERR", "C",
+                                     "S:+OK",        "C", "S:+OK",  "C",
+                                     "S:+OK 1 9999", "C", "S:-ERR", "C",
+                                     "S:+OK 1 9999", "C", "S:+OK",  "R:" + stuffed + ".\r\n"};
+        if (!mailboxGone) script.insert(script.end(), {"C", "S:+OK deleted"});
+        script.insert(script.end(), {"C", "S:+OK bye"});
+        FakeServer server(script);
+        f.logic->Config.Pop3Server = server.Address();
+        f.logic->UpdateServerName();
+        f.logic->EditDelete = true;
+        f.logic->RemotePOP.RemoteInfo.resize(1);
+        f.logic->ListLines = {"x"};
+        f.logic->Selected = {true};
+        EXPECT_EQ(f.logic->Retrieve(), !mailboxGone);
+        server.Join();
+        const auto& log = f.logic->InfoLog;
+        auto err = std::find_if(log.begin(), log.end(), [](const std::string& l) {
+            return l.rfind("POP3 ERROR: Cannot write ", 0) == 0;
+        });
+        EXPECT_NE(err, log.end());
+        if (mailboxGone) {
+            EXPECT_EQ(server.Received().find("DELE"), std::string::npos);
+            EXPECT_EQ(f.store.IndexCount(), 0);
+            EXPECT_NE(std::find(log.begin(), log.end(),
+                                "Error during transfer, aborting...  " + server.Address()),
+                      log.end());
+            continue;
+        }
+        EXPECT_NE(server.Received().find("DELE 1\r\n"), std::string::npos);
+        ASSERT_EQ(f.store.IndexCount(), 1);
+        TMailIndexRecord r;
+        ASSERT_TRUE(f.store.ReadRecord(1, r));
+        EXPECT_EQ(r.Folder, kFolderNew);
+        EXPECT_EQ(r.From, "Bob");
+        EXPECT_EQ(r.Subject, "s");
+        EXPECT_EQ(r.AttachmentCount, 1);
+        TmsMessage stored;
+        stored.LoadFromFile(f.root / "mailbox" / r.FileName);
+        ASSERT_EQ(stored.Attachments.Count(), 1u);
+        EXPECT_EQ(stored.Attachments[0].FileName(), "original.eml");
+        EXPECT_EQ(stored.Attachments[0].Content, raw); // unstuffed, no terminator
+        EXPECT_EQ(stored.Body.at(0),
+                  "The following error has been occured while processing the message:");
+        EXPECT_EQ(log.back(), "Connection closed");
+    }
 }
 
 TEST(ConnectionRetrieve, StopDuringATransferRunsTheRecovery) {
     Fixture f("retrieve_stop");
-    FakeServer::Script script = {"S:+OK ready",
-                                 "C",
-                                 "S:+OK",
-                                 "C",
-                                 "S:+OK",
-                                 "C",
-                                 "S:+OK 1 600000",
-                                 "C",
-                                 "S:+OK 1 600000",
-                                 "C",
-                                 "S:+OK",
-                                 "R:Subject: x\r\n\r\n.\r\n",
-                                 "C",
-                                 "S:+OK 1 600000",
-                                 "C",
-                                 "S:+OK",
-                                 "R:Subject: big\r\n\r\n"};
+    FakeServer::Script script = {"S:+OK ready",    "C", "S:-ERR", "C",
+                                 "S:+OK",          "C", "S:+OK",  "C",
+                                 "S:+OK 1 600000", "C", "S:-ERR", "C",
+                                 "S:+OK 1 600000", "C", "S:+OK",  "R:Subject: big\r\n\r\n"};
     for (int i = 0; i < 20; ++i) {
         script.push_back("R:" + std::string(30000, 'a') + "\r\n");
         script.push_back("SLEEP:20");
@@ -362,6 +383,65 @@ TEST(AttachmentNames, StayInsideTheirFolder) {
         EXPECT_EQ(SafeAttachmentName(r.in, "att.3"), r.out) << r.in;
 }
 
+TEST(AttachmentNames, LongNamesAreCutInWholeCharactersKeepingTheExtension) {
+    const std::string cjk = [] {
+        std::string s;
+        for (int i = 0; i < 90; ++i)
+            s += "棋"; // 3 bytes each
+        return s;
+    }();
+    struct Row {
+        std::string in;
+        size_t max;
+        std::string out;
+    };
+    const Row rows[] = {
+        {"short.qrl", 237, "short.qrl"},
+        {std::string(246, 'g') + ".qrl", 237, std::string(233, 'g') + ".qrl"},
+        {cjk + ".QRL", 237, cjk.substr(0, 3 * 77) + ".QRL"}, // 233 bytes hold 77 whole ones
+        {std::string(300, 'x'), 237, std::string(237, 'x')}, // no extension
+        {"a." + std::string(200, 'e'), 20, "a." + std::string(18, 'e')}, // not an extension
+    };
+    for (const Row& r : rows) {
+        const std::string got = FitFileName(r.in, r.max);
+        EXPECT_EQ(got, r.out) << r.in.size();
+        EXPECT_LE(got.size(), r.max);
+    }
+    // The limit leaves room for the temporary name of the atomic write.
+    const fs::path dir = fs::path(QUOREL_BINARY_DIR) / "mail_net_tmp";
+    fs::create_directories(dir);
+    const std::string longest =
+        FitFileName(std::string(300, 'n') + ".qrl", AttachmentNameLimit(dir));
+    EXPECT_TRUE(quorel::AtomicWriteFile(dir / longest, "x"));
+    fs::path backup = dir / longest;
+    EXPECT_TRUE(quorel::AtomicWriteFile(backup.replace_extension(".BAK"), "x"));
+
+    std::vector<std::string> lines = {"short", std::string(10, 'a') + "é" + std::string(5, 'b')};
+    SplitLongLines(lines, 11); // "é" would be cut in two at byte 11
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"short", std::string(10, 'a'), "é" + std::string(5, 'b')}));
+}
+
+TEST(ConnectionSettings, ServerWithoutPortTakesThePortOfItsSecurity) {
+    struct Row {
+        TMailSecurity security;
+        bool signIn;
+        uint16_t smtp, pop3;
+    };
+    const Row rows[] = {{TMailSecurity::None, false, 25, 110},
+                        {TMailSecurity::StartTls, false, 25, 110},
+                        {TMailSecurity::StartTls, true, 587, 110},
+                        {TMailSecurity::Tls, true, 465, 995}};
+    Fixture f("settings_ports");
+    for (const Row& r : rows) {
+        f.logic->Config.SmtpSecurity = f.logic->Config.Pop3Security = r.security;
+        f.logic->Config.SmtpUserName = r.signIn ? "ann" : "";
+        f.logic->UpdateServerName();
+        EXPECT_EQ(f.logic->msSMTP.DefaultPort, r.smtp);
+        EXPECT_EQ(f.logic->RemotePOP.DefaultPort, r.pop3);
+    }
+}
+
 TEST(LanguageTable, EveryKeyOfTheLogicHasSevenTexts) {
     auto lang = quorel::TMultiLang::ForWindow("TConnectionDialog");
     for (const char* key : {"@Sending",
@@ -386,7 +466,8 @@ TEST(LanguageTable, EveryKeyOfTheLogicHasSevenTexts) {
                             "@MustSelectToDelete",
                             "@CannotConnect",
                             "@Backup",
-                            "@AttachSaved"}) {
+                            "@AttachSaved",
+                            "@FiledOriginal"}) {
         for (int l = 0; l < 7; ++l)
             EXPECT_FALSE(lang.TextIn(key, l).empty()) << key << " " << l;
     }

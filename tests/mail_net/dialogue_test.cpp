@@ -305,6 +305,8 @@ TEST(Pop3Dialogue, ListingByteForByte) {
     // The TOP data of message 2 arrives in pieces, its terminator split.
     FakeServer server({"S:+OK POP3 ready",
                        "C",
+                       "S:-ERR unknown command", // CAPA: an old server
+                       "C",
                        "S:+OK",
                        "C",
                        "S:+OK logged in",
@@ -339,7 +341,8 @@ TEST(Pop3Dialogue, ListingByteForByte) {
     server.Join();
     EXPECT_EQ(
         server.Received(),
-        "USER player\r\nPASS s3cret\r\nSTAT\r\nLIST 1\r\nTOP 1 1\r\nLIST 2\r\nTOP 2 1\r\nQUIT\r\n");
+        "CAPA\r\nUSER player\r\nPASS s3cret\r\nSTAT\r\nLIST 1\r\nTOP 1 1\r\nLIST 2\r\nTOP 2 1\r\n"
+        "QUIT\r\n");
     EXPECT_EQ(pop.MessageCount, 2);
     EXPECT_EQ(pop.TotalSize, 3000);
     ASSERT_EQ(pop.RemoteInfo.size(), 2u);
@@ -358,8 +361,8 @@ TEST(Pop3Dialogue, ListingByteForByte) {
 }
 
 TEST(Pop3Dialogue, EmptyMailboxListsNothingAndLogsOut) {
-    FakeServer server(
-        {"S:+OK ready", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK 0 0", "C", "S:+OK bye"});
+    FakeServer server({"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK 0 0",
+                       "C", "S:+OK bye"});
     TmsRemotePOP pop;
     pop.Server = server.Address();
     pop.UserName = "u";
@@ -367,19 +370,16 @@ TEST(Pop3Dialogue, EmptyMailboxListsNothingAndLogsOut) {
     pop.GetRemoteInfo();
     server.Join();
     EXPECT_TRUE(pop.RemoteInfo.empty());
-    EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nSTAT\r\nQUIT\r\n");
+    EXPECT_EQ(server.Received(), "CAPA\r\nUSER u\r\nPASS p\r\nSTAT\r\nQUIT\r\n");
 }
 
 TEST(Pop3Dialogue, TransferRetrievesThenDeletesAndSavesWithoutHandler) {
     const std::string msg1 = "Subject: one\r\n\r\nbody one\r\n.\r\n";
-    FakeServer server({"S:+OK ready", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK 2 100",
-                       // message 1: retrieve and delete
-                       "C", "S:+OK 1 40", "C", "S:+OK", "R:Subject: one\r\n\r\n.\r\n", "C",
-                       "S:+OK 1 40", "C", "S:+OK", "R:" + msg1, "C", "S:+OK 1 40", "C", "S:+OK",
-                       "R:Subject: one\r\n\r\n.\r\n", "C", "S:+OK deleted",
-                       // message 2: delete only
-                       "C", "S:+OK 2 60", "C", "S:+OK", "R:Subject: two\r\n\r\n.\r\n", "C",
-                       "S:-ERR odd", "C", "S:+OK bye"});
+    FakeServer server({"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK 2 100",
+                       // message 1: retrieve (its deletion waits until it is on disk)
+                       "C", "S:+OK 1 40", "C", "S:+OK", "R:" + msg1,
+                       // message 1 deleted, message 2: delete only
+                       "C", "S:+OK deleted", "C", "S:-ERR odd", "C", "S:+OK bye"});
     const fs::path dir = TempDir("pop3_nohandler");
     TmsRemotePOP pop;
     pop.Server = server.Address();
@@ -410,10 +410,8 @@ TEST(Pop3Dialogue, TransferRetrievesThenDeletesAndSavesWithoutHandler) {
     EXPECT_TRUE(filedWithoutFlush);
     EXPECT_FALSE(unflushedAtDeletion);
     EXPECT_EQ(quorel::TDeferredSync::Active(), nullptr);
-    EXPECT_EQ(server.Received(),
-              "USER u\r\nPASS p\r\nSTAT\r\n"
-              "LIST 1\r\nTOP 1 1\r\nLIST 1\r\nRETR 1\r\nLIST 1\r\nTOP 1 1\r\nDELE 1\r\n"
-              "LIST 2\r\nTOP 2 1\r\nDELE 2\r\nQUIT\r\n");
+    EXPECT_EQ(server.Received(), "CAPA\r\nUSER u\r\nPASS p\r\nSTAT\r\n"
+                                 "LIST 1\r\nRETR 1\r\nDELE 1\r\nDELE 2\r\nQUIT\r\n");
     EXPECT_EQ(order, (std::vector<std::string>{"retrieving 0", "retrieved 0", "deleting 0",
                                                "deleting 1"}));
     std::string saved;
@@ -421,9 +419,54 @@ TEST(Pop3Dialogue, TransferRetrievesThenDeletesAndSavesWithoutHandler) {
     EXPECT_EQ(saved, msg1); // raw, terminator kept, no unstuffing
 }
 
+TEST(Pop3Dialogue, PipeliningServerGetsEachGroupOfCommandsInOneGo) {
+    // The server answers only once it holds every command of the group: a
+    // client that waits for each reply would time out here. The listing and
+    // the transfer after it share the session; message 1's DELE waits for
+    // the group after the one that filed it.
+    FakeServer server({"S:+OK ready", "C", "S:+OK", "S:TOP", "S:PIPELINING", "S:.", "C", "S:+OK",
+                       "C", "S:+OK", "C", "S:+OK 2 300",
+                       // the listing: LIST 1, TOP 1 1, LIST 2, TOP 2 1
+                       "C", "C", "C", "C", "S:+OK 1 100", "S:+OK", "R:Subject: a\r\n\r\n.\r\n",
+                       "S:+OK 2 200", "S:+OK", "R:Subject: b\r\n\r\n.\r\n",
+                       // the transfer: LIST 1, RETR 1, LIST 2, RETR 2
+                       "C", "C", "C", "C", "S:+OK 1 100", "S:+OK", "R:Subject: a\r\n\r\nA\r\n.\r\n",
+                       "S:+OK 2 200", "S:+OK", "R:Subject: b\r\n\r\nB\r\n.\r\n",
+                       // then DELE 1 and DELE 2 together
+                       "C", "C", "S:+OK", "S:+OK", "C", "S:+OK bye"});
+    TmsRemotePOP pop;
+    pop.Server = server.Address();
+    pop.UserName = "u";
+    pop.Password = "p";
+    pop.TimeOut = 3;
+    pop.KeepConnected = true;
+    pop.GetRemoteInfo();
+    EXPECT_TRUE(pop.Pipelining);
+    ASSERT_EQ(pop.RemoteInfo.size(), 2u);
+    EXPECT_EQ(pop.RemoteInfo[1].Header, (std::vector<std::string>{"Subject: b"}));
+    std::vector<std::string> order;
+    pop.OnRetrieving = [&](int n) { order.push_back("retrieving " + std::to_string(n)); };
+    pop.OnDeleting = [&](int n) { order.push_back("deleting " + std::to_string(n)); };
+    pop.OnUserMessageSave = [&](int n, const std::string& text) {
+        order.push_back("saved " + std::to_string(n) + " " + std::to_string(text.size()));
+    };
+    for (auto& item : pop.RemoteInfo)
+        item.Retrieve = item.Delete = true;
+    pop.KeepConnected = false;
+    pop.TransferMarked();
+    server.Join();
+    EXPECT_EQ(server.Received(), "CAPA\r\nUSER u\r\nPASS p\r\nSTAT\r\n"
+                                 "LIST 1\r\nTOP 1 1\r\nLIST 2\r\nTOP 2 1\r\n"
+                                 "LIST 1\r\nRETR 1\r\nLIST 2\r\nRETR 2\r\n"
+                                 "DELE 1\r\nDELE 2\r\nQUIT\r\n");
+    EXPECT_EQ(order, (std::vector<std::string>{"retrieving 0", "saved 0 20", "retrieving 1",
+                                               "saved 1 20", "deleting 0", "deleting 1"}));
+}
+
 TEST(Pop3Dialogue, StatWithoutBlankLeavesCountsAndNegativeRepliesFail) {
     {
-        FakeServer server({"S:+OK ready", "C", "S:+OK", "C", "S:-ERR wrong password"});
+        FakeServer server(
+            {"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:-ERR wrong password"});
         TmsRemotePOP pop;
         pop.Server = server.Address();
         pop.UserName = "u";
@@ -437,7 +480,8 @@ TEST(Pop3Dialogue, StatWithoutBlankLeavesCountsAndNegativeRepliesFail) {
         pop.Close();
     }
     {
-        FakeServer server({"S:+OK ready", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK"});
+        FakeServer server(
+            {"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK"});
         TmsRemotePOP pop;
         pop.Server = server.Address();
         pop.UserName = "u";
@@ -609,21 +653,8 @@ TEST(SocketFailures, SilentServerTimesOutAfterTheConfiguredTime) {
 
 TEST(SocketFailures, CancelDuringATransferStopsAtOnce) {
     std::string big = "Subject: big\r\n\r\n";
-    FakeServer::Script script = {"S:+OK ready",
-                                 "C",
-                                 "S:+OK",
-                                 "C",
-                                 "S:+OK",
-                                 "C",
-                                 "S:+OK 1 900000",
-                                 "C",
-                                 "S:+OK 1 900000",
-                                 "C",
-                                 "S:+OK",
-                                 "R:Subject: big\r\n\r\n.\r\n",
-                                 "C",
-                                 "S:+OK 1 900000",
-                                 "C",
+    FakeServer::Script script = {"S:+OK ready", "C", "S:-ERR",         "C", "S:+OK",          "C",
+                                 "S:+OK",       "C", "S:+OK 1 900000", "C", "S:+OK 1 900000", "C",
                                  "S:+OK"};
     for (int i = 0; i < 30; ++i) {
         script.push_back("R:" + std::string(30000, 'a') + "\r\n");
@@ -661,9 +692,9 @@ TEST(SocketFailures, CancelDuringATransferStopsAtOnce) {
 }
 
 TEST(SocketFailures, ServerClosingInTheMiddleOfRetrIsAResetError) {
-    FakeServer server({"S:+OK ready", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK 1 500", "C",
-                       "S:+OK 1 500", "C", "S:+OK", "R:Subject: x\r\n\r\n.\r\n", "C", "S:+OK 1 500",
-                       "C", "S:+OK", "R:Subject: x\r\n\r\nhalf of the bo", "CLOSE"});
+    FakeServer server({"S:+OK ready", "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C", "S:+OK 1 500",
+                       "C", "S:+OK 1 500", "C", "S:+OK", "R:Subject: x\r\n\r\nhalf of the bo",
+                       "CLOSE"});
     TmsRemotePOP pop;
     pop.Server = server.Address();
     pop.UserName = "u";
@@ -684,8 +715,8 @@ TEST(SocketFailures, ServerClosingInTheMiddleOfRetrIsAResetError) {
 
 TEST(SocketFailures, OverlongLinesUpTo64KAreReadBeyondThatRefused) {
     const std::string longReply = "+OK " + std::string(60000, 'y');
-    FakeServer server({"S:" + longReply, "C", "S:+OK", "C", "S:+OK", "C", "S:+OK 0 0", "C",
-                       "R:" + std::string(70000, 'z'), "HOLD"});
+    FakeServer server({"S:" + longReply, "C", "S:-ERR", "C", "S:+OK", "C", "S:+OK", "C",
+                       "S:+OK 0 0", "C", "R:" + std::string(70000, 'z'), "HOLD"});
     TmsRemotePOP pop;
     pop.Server = server.Address();
     pop.UserName = "u";

@@ -227,6 +227,83 @@ TEST_F(RealServers, QueueSendFetchFileAcrossEverySecurityMode) {
     EXPECT_NE(smtpLog.find("AUTH PLAIN ****"), std::string::npos);
 }
 
+TEST_F(RealServers, HostileMailNeverBlocksTheMailbox) {
+    // Five messages put straight into the account's maildir: an attachment
+    // name of 250 bytes, a 100 KB line, ISO-2022-JP, a broken MIME
+    // structure, then a normal move message with its game file.
+    const fs::path maildir = fs::path(std::getenv("QUOREL_MAIL_SERVERS")) / "maildirs" / "player";
+    const std::string head =
+        "From: Bob Opponent <bob@example.org>\r\nTo: Ann <player@quorel.test>\r\n"
+        "MIME-Version: 1.0\r\n";
+    const std::string longName = std::string(246, 'n') + ".txt";
+    const std::string longLine(100000, 'L');
+    const std::string game = RandomBytes(3000, 7);
+    TmsMessage move;
+    move.Sender = TmsMailAddress("Bob Opponent", "bob@example.org");
+    move.Recipients.Add("Ann", "player@quorel.test");
+    move.Subject = "Game 9: 31. Qh5";
+    move.Body = {"31. Qh5"};
+    move.Attachments.Add("Game9.qrl", game);
+    const std::vector<std::string> messages = {
+        head +
+            "Subject: long name\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n"
+            "--b1\r\nContent-Type: text/plain\r\n\r\nsee attachment\r\n--b1\r\n"
+            "Content-Type: text/plain; name=\"" +
+            longName +
+            "\"\r\n"
+            "Content-Disposition: attachment; filename=\"" +
+            longName + "\"\r\n\r\nnotes\r\n--b1--\r\n",
+        head + "Subject: long line\r\nContent-Type: text/plain\r\n\r\n" + longLine + "\r\nend\r\n",
+        head + "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n"
+               "Content-Type: text/plain; charset=ISO-2022-JP\r\n\r\n\x1b$BF|K\\8l\x1b(B\r\n",
+        head + "Subject: broken\r\nContent-Type: multipart/mixed; boundary=\"nowhere\"\r\n\r\n"
+               "--elsewhere\r\nContent-Type: text/plain\r\n\r\nlost\r\n",
+        move.SaveToString(),
+    };
+    for (size_t i = 0; i < messages.size(); ++i) {
+        const fs::path file = maildir / "new" / ("170000000" + std::to_string(i) + ".M1P1.quorel");
+        ASSERT_TRUE(quorel::AtomicWriteFile(file, messages[i]));
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write |
+                                  fs::perms::group_read | fs::perms::others_read);
+    }
+    ASSERT_EQ(WaitForMessages(5), 5);
+    ASSERT_TRUE(logic->UpdateButtonClick()) << Log();
+    logic->MArkALl();
+    logic->EditDelete = true;
+    ASSERT_TRUE(logic->RetrievebuttonClick()) << Log();
+
+    const auto filed = store.FolderRecords(kFolderNew);
+    ASSERT_EQ(filed.size(), 5u) << Log();
+    std::map<std::string, TmsMessage> bySubject;
+    for (const auto& [n, r] : filed) {
+        TmsMessage m;
+        m.LoadFromFile(root / "mailbox" / r.FileName);
+        bySubject[m.Subject] = m;
+    }
+    // The long name is cut, keeping ".txt", and the file is there.
+    const auto& note = bySubject["long name"].Body;
+    ASSERT_FALSE(note.empty());
+    const fs::path saved = note.back().substr(3);
+    EXPECT_EQ(saved.extension(), ".txt");
+    EXPECT_LT(saved.filename().string().size(), longName.size());
+    EXPECT_TRUE(fs::exists(saved)) << saved;
+    // The long line is kept, in pieces.
+    std::string joined;
+    for (const auto& l : bySubject["long line"].Body)
+        if (l != "end") joined += l;
+    EXPECT_EQ(joined, longLine);
+    EXPECT_EQ(bySubject.count("日本語"), 1u);
+    EXPECT_EQ(bySubject["日本語"].Body.at(0), "日本語");
+    EXPECT_EQ(bySubject["broken"].Body.at(0),
+              "The following error has been occured while processing the message:");
+    // The move message's game file, and an empty server.
+    std::string got;
+    ASSERT_TRUE(quorel::ReadWholeFile(root / "games" / "Game9.qrl", got));
+    EXPECT_TRUE(got == game);
+    EXPECT_TRUE(logic->RemotePOP.RemoteInfo.empty());
+    EXPECT_EQ(WaitForMessages(0), 0);
+}
+
 TEST_F(RealServers, RetrievingWithoutDeleteLeavesTheMessage) {
     Queue("player@quorel.test", "", "");
     ASSERT_TRUE(logic->SendButtonClick()) << Log();

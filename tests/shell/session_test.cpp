@@ -337,7 +337,10 @@ TEST(Qrltool, SettingsCommand) {
     EXPECT_EQ(lines[28], "setup/Language=0");
     EXPECT_EQ(lines[32], "REBEL/Rebel_engine_refresh_rate=1000");
     EXPECT_EQ(lines[33], "Setup/SMTP Security=NONE");
-    EXPECT_EQ(lines.back(), "Setup/Trusted Certificate=");
+    EXPECT_EQ(lines[36], "Setup/Trusted Certificate=");
+    EXPECT_EQ(lines[37], "Setup/Mail Protocol=POP3");
+    EXPECT_EQ(lines[39], "Setup/POP3 Sign-in=PASSWORD");
+    EXPECT_EQ(lines.back(), "Setup/OAuth2 Token Command=");
 
     ASSERT_EQ(RunProgram(QRLTOOL, {"settings", "--user", "Bob", "--set", "SETUP/language=9"},
                          home.path(), &out),
@@ -384,4 +387,27 @@ TEST(Qrltool, BookCommands) {
     EXPECT_EQ(
         RunProgram(QRLTOOL, {"book", "import-old", (home / "missing.lst").string()}, home.path()),
         1);
+}
+
+TEST(Qrltool, EveryCommandFindsAPortableInstallation) {
+    // qrltool beside a games folder (a portable installation made by setup)
+    // and no QUOREL_HOME: the mailbox commands use that folder, as the mail
+    // commands and the program itself do.
+    TempDir dir;
+    const fs::path install = dir / "portable";
+    fs::create_directories(install / "games");
+    const fs::path tool = fs::path(QRLTOOL);
+    fs::copy_file(tool, install / "qrltool");
+    fs::copy_file(tool.parent_path() / "libQRLPGN32.so", install / "libQRLPGN32.so");
+    const std::string run = "env -u QUOREL_HOME XDG_DATA_HOME='" + (dir / "xdg").string() + "' '" +
+                            (install / "qrltool").string() + "' ";
+    const std::string out = (dir / "out.txt").string();
+    ASSERT_EQ(std::system((run + "mailbox rebuild >'" + out + "' 2>&1").c_str()), 0);
+    EXPECT_EQ(ReadBytes(out), "0 messages indexed\n");
+    EXPECT_TRUE(fs::exists(install / "mailbox" / "folder.lst"));
+    ASSERT_EQ(std::system((run + "mailbox list >'" + out + "' 2>&1").c_str()), 0);
+    EXPECT_EQ(ReadBytes(out),
+              "1\tNew Mail [0]\n2\tQueued Mail [0]\n3\tSent Mail [0]\n4\tTrash [0]\n"
+              "5\t?? [0]\n");
+    EXPECT_FALSE(fs::exists(dir / "xdg"));
 }

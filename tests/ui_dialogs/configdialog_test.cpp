@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <gtest/gtest.h>
@@ -170,4 +171,71 @@ TEST(ConfigDialog, ColoursAsTheFileStoresThem) {
     EXPECT_EQ(ColourFromSetting(8421376), QColor(0, 128, 128));
     EXPECT_EQ(SettingFromColour(QColor(128, 128, 128)), 8421504);
     EXPECT_EQ(SettingFromColour(QColor(1, 2, 3)), 0x030201);
+}
+
+// Each provider of the list fills the mail fields as the provider publishes
+// them (the protocol chosen first decides the incoming server), with its
+// hint; "Other" leaves the fields; OK writes the new keys.
+TEST(ConfigDialog, ProviderPresetsFillTheMailFields) {
+    dlgtest::TempFolder folder(true);
+    SetUiLanguage(0);
+    TConfigDialog dialog(*folder.Session());
+    auto* provider = Child<QComboBox>(dialog, "ProviderGroup");
+    auto* protocol = Child<QComboBox>(dialog, "MailProtocolGroup");
+    ASSERT_EQ(provider->currentText(), QStringLiteral("Other")); // nothing set yet
+    Child<QLineEdit>(dialog, "EditPOP3User")->setText(QStringLiteral("ana@example.org"));
+    const struct {
+        const char* provider;
+        int protocol; // chosen before: 0 POP3, 1 IMAP
+        const char *smtp, *incoming;
+        int smtpSecurity, protocolAfter, signIn;
+        const char* hint; // its beginning
+    } rows[] = {
+        {"Gmail", 0, "smtp.gmail.com:587", "pop.gmail.com:995", 1, 0, 0, "Gmail: turn on"},
+        {"Gmail", 1, "smtp.gmail.com:587", "imap.gmail.com:993", 1, 1, 0, "Gmail: turn on"},
+        {"Outlook.com / Microsoft 365", 1, "smtp.office365.com:587", "outlook.office365.com:993", 1,
+         1, 1, "Outlook.com / Microsoft 365: OAuth 2.0 only"},
+        {"Yahoo", 0, "smtp.mail.yahoo.com:465", "pop.mail.yahoo.com:995", 2, 0, 0, "Yahoo: create"},
+        {"GMX", 1, "mail.gmx.net:587", "imap.gmx.net:993", 1, 1, 0, "GMX: your account"},
+        {"Web.de", 0, "smtp.web.de:587", "pop3.web.de:995", 1, 0, 0, "Web.de: your account"},
+        {"iCloud", 0, "smtp.mail.me.com:587", "imap.mail.me.com:993", 1, 1, 0, "iCloud: IMAP only"},
+        {"Other", 0, "smtp.mail.me.com:587", "imap.mail.me.com:993", 1, 0, 0, "Other provider"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.provider);
+        protocol->setCurrentIndex(r.protocol);
+        const int index = provider->findText(QString::fromUtf8(r.provider));
+        ASSERT_GE(index, 0);
+        provider->setCurrentIndex(index);
+        emit provider->activated(index);
+        EXPECT_EQ(Child<QLineEdit>(dialog, "EditSMTP")->text(), QLatin1String(r.smtp));
+        EXPECT_EQ(Child<QLineEdit>(dialog, "EditPOP3")->text(), QLatin1String(r.incoming));
+        EXPECT_EQ(Child<QComboBox>(dialog, "SmtpSecurityGroup")->currentIndex(), r.smtpSecurity);
+        EXPECT_EQ(Child<QComboBox>(dialog, "Pop3SecurityGroup")->currentIndex(), 2);
+        EXPECT_EQ(protocol->currentIndex(), r.protocolAfter);
+        EXPECT_EQ(Child<QComboBox>(dialog, "SmtpSignInGroup")->currentIndex(), r.signIn);
+        EXPECT_EQ(Child<QComboBox>(dialog, "Pop3SignInGroup")->currentIndex(), r.signIn);
+        EXPECT_EQ(Child<QLineEdit>(dialog, "EditSmtpUser")->text(),
+                  QStringLiteral("ana@example.org"));
+        EXPECT_TRUE(Child<QLabel>(dialog, "ProviderHint")->text().startsWith(QLatin1String(r.hint)))
+            << Child<QLabel>(dialog, "ProviderHint")->text().toStdString();
+    }
+    // A provider's incoming server follows a change of protocol.
+    provider->setCurrentIndex(0);
+    emit provider->activated(0);
+    protocol->setCurrentIndex(1);
+    emit protocol->activated(1);
+    EXPECT_EQ(Child<QLineEdit>(dialog, "EditPOP3")->text(), QStringLiteral("imap.gmail.com:993"));
+
+    EXPECT_FALSE(Child<QLineEdit>(dialog, "EditTokenCommand")->isEnabled()); // no OAuth 2.0
+    Child<QComboBox>(dialog, "SmtpSignInGroup")->setCurrentIndex(1);
+    EXPECT_TRUE(Child<QLineEdit>(dialog, "EditTokenCommand")->isEnabled());
+    Child<QLineEdit>(dialog, "EditTokenCommand")->setText(QStringLiteral("oama access ana"));
+    dialog.OKBtnClick();
+    const TIniFile ini = Ini(folder);
+    EXPECT_EQ(ini.Get("Setup", "Mail Protocol").value_or(""), "IMAP");
+    EXPECT_EQ(ini.Get("Setup", "SMTP Sign-in").value_or(""), "OAUTH2");
+    EXPECT_EQ(ini.Get("Setup", "POP3 Sign-in").value_or(""), "PASSWORD");
+    EXPECT_EQ(ini.Get("Setup", "OAuth2 Token Command").value_or(""), "oama access ana");
+    EXPECT_EQ(ini.Get("Setup", "POP3 Server").value_or(""), "imap.gmail.com:993");
 }

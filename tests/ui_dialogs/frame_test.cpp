@@ -2,11 +2,14 @@
 // brings a game that is already open to the front and opens the others,
 // the frame's PGN import opens the chosen game in a new window, and the
 // game list refuses to delete a game that a window holds.
+#include <QApplication>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -127,4 +130,23 @@ TEST_F(FrameDialogs, PgnImportOpensTheGameInANewWindow) {
     EXPECT_EQ(opened->Record().MoveCount, 3);
     EXPECT_EQ(opened->FileName(), QLatin1String(TForm2::kNoName));
     EXPECT_TRUE(opened->Modified());
+}
+
+TEST_F(FrameDialogs, CtrlTAndTheConnectButtonOpenTheConnectionDialog) {
+    QAction* connect = frame->findChild<QAction*>(QStringLiteral("MailConnectionItem"));
+    ASSERT_NE(connect, nullptr);
+    EXPECT_EQ(connect->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
+    auto* bar = frame->findChild<QToolBar*>(QStringLiteral("ToolBar"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->actions().contains(connect));
+    EXPECT_EQ(connect->iconText(), QStringLiteral("Connect"));
+    QString title;
+    QTimer::singleShot(0, [&] {
+        QWidget* w = QApplication::activeModalWidget();
+        ASSERT_NE(w, nullptr);
+        title = w->windowTitle();
+        w->findChild<QPushButton*>(QStringLiteral("ExitBtn"))->click();
+    });
+    connect->trigger();
+    EXPECT_EQ(title, QStringLiteral("Sending and retrieving mail"));
 }

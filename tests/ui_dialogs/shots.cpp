@@ -3,6 +3,7 @@
 // shows each dialog and saves its picture as dialogs-NAME.png in the folder
 // given on the command line. Run under a real X server (Xvfb).
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
@@ -141,6 +142,13 @@ int main(int argc, char** argv) {
     session.SaveDialogSettings(s, "secret");
     TConfigDialog config(session);
     Save(config, out, "settings");
+    // A provider chosen from the list (IMAP first).
+    auto* protocol = config.findChild<QComboBox*>(QStringLiteral("MailProtocolGroup"));
+    auto* provider = config.findChild<QComboBox*>(QStringLiteral("ProviderGroup"));
+    protocol->setCurrentIndex(1);
+    provider->setCurrentIndex(0);
+    emit provider->activated(0);
+    Save(config, out, "settings-provider");
 
     TAddressRecord r;
     const char* people[][3] = {{"Hans Berger", "hb@example.de", "Semifinal 41, plays the French"},

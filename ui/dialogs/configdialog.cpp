@@ -16,6 +16,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "platform/codepage.h"
+#include "shell/mailpresets.h"
 #include "shell/profile.h"
 #include "shell/startup.h"
 #include "ui/common/appcontext.h"
@@ -53,6 +55,13 @@ QComboBox* MakeSecurityBox(QWidget* parent, const char* name) {
     auto* c = new QComboBox(parent);
     c->setObjectName(QLatin1String(name));
     c->addItems({QStringLiteral("None"), QStringLiteral("STARTTLS"), QStringLiteral("TLS")});
+    return c;
+}
+
+QComboBox* MakeBox(QWidget* parent, const char* name, const QStringList& items) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QLatin1String(name));
+    c->addItems(items);
     return c;
 }
 
@@ -137,7 +146,27 @@ TConfigDialog::TConfigDialog(TShellSession& session, QWidget* parent)
     smtpPassword_->setMaxLength(255);
     certificate_ = MakeEdit(security, "EditCertificate");
     QPushButton* certificateButton = MakeButton(security, "CertificateButton", "...");
+    QStringList providers;
+    for (const TMailPreset& p : MailPresets())
+        providers << QString::fromUtf8(p.Name);
+    provider_ = MakeBox(security, "ProviderGroup", providers);
+    providerHint_ = new QLabel(security);
+    providerHint_->setObjectName(QStringLiteral("ProviderHint"));
+    providerHint_->setWordWrap(true);
+    // Room for the longest hint, so that choosing a provider never squeezes it.
+    providerHint_->setMinimumHeight(providerHint_->fontMetrics().lineSpacing() * 3 + 4);
+    providerHint_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    protocol_ =
+        MakeBox(security, "MailProtocolGroup", {QStringLiteral("POP3"), QStringLiteral("IMAP")});
+    const QStringList signIn = {QStringLiteral("Password"), QStringLiteral("OAuth 2.0")};
+    smtpSignIn_ = MakeBox(security, "SmtpSignInGroup", signIn);
+    pop3SignIn_ = MakeBox(security, "Pop3SignInGroup", signIn);
+    tokenCommand_ = MakeEdit(security, "EditTokenCommand");
     auto* formS = new QFormLayout(security);
+    formS->addRow(MakeLabel(security, "LabelProvider", "Pro&vider:", provider_), provider_);
+    formS->addRow(providerHint_);
+    formS->addRow(MakeLabel(security, "LabelMailProtocol", "Mail Pr&otocol:", protocol_),
+                  protocol_);
     formS->addRow(MakeLabel(security, "LabelSmtpSecurity", "SMTP Securit&y:", smtpSecurity_),
                   smtpSecurity_);
     formS->addRow(MakeLabel(security, "LabelPop3Security", "POP3 Securi&ty:", pop3Security_),
@@ -147,7 +176,23 @@ TConfigDialog::TConfigDialog(TShellSession& session, QWidget* parent)
                   smtpPassword_);
     formS->addRow(MakeLabel(security, "LabelCertificate", "Trusted Certificate:", certificate_),
                   WithButton(certificate_, certificateButton));
+    formS->addRow(MakeLabel(security, "LabelSmtpSignIn", "SMTP Sign-in:", smtpSignIn_),
+                  smtpSignIn_);
+    formS->addRow(MakeLabel(security, "LabelPop3SignIn", "POP3 Sign-in:", pop3SignIn_),
+                  pop3SignIn_);
+    formS->addRow(MakeLabel(security, "LabelTokenCommand", "OAuth2 Token Command:", tokenCommand_),
+                  tokenCommand_);
     connect(certificateButton, &QPushButton::clicked, this, &TConfigDialog::CertificateButtonClick);
+    connect(provider_, &QComboBox::activated, this, &TConfigDialog::ProviderChosen);
+    connect(protocol_, &QComboBox::activated, this, &TConfigDialog::ProtocolChosen);
+    // The token command matters only to an OAuth 2.0 sign-in.
+    auto tokenField = [this] {
+        tokenCommand_->setEnabled(smtpSignIn_->currentIndex() == 1 ||
+                                  pop3SignIn_->currentIndex() == 1);
+    };
+    connect(smtpSignIn_, &QComboBox::currentIndexChanged, this, tokenField);
+    connect(pop3SignIn_, &QComboBox::currentIndexChanged, this, tokenField);
+    tokenField();
 
     // --- documents, programs, language, options
     auto* other = new QGroupBox(QStringLiteral("Files and options"), this);
@@ -301,15 +346,48 @@ void TConfigDialog::FormActivate() {
     hash_->setCurrentIndex(
         s.RebelEngineHashSize >= 0 && s.RebelEngineHashSize <= 6 ? s.RebelEngineHashSize : 0);
     engine_->setCurrentIndex(s.RebelEngineVersion == 1 ? 1 : 0);
-    smtpSecurity_->setCurrentIndex(SecurityIndex(s.SmtpSecurity));
-    pop3Security_->setCurrentIndex(SecurityIndex(s.Pop3Security));
-    smtpUser_->setText(Str(s.SmtpUserName));
+    ShowMailFields(s);
+    provider_->setCurrentIndex(int(MailPresetOf(s)));
+    ShowProviderHint();
+    tokenCommand_->setText(Str(s.OAuth2TokenCommand));
     certificate_->setText(Str(s.TrustedCertificate));
     smtpPassword_->setText(
         Str(ReadPasswordFile(session_.Folders().Program / SmtpPasswordFileName(session_.Profile()))
                 .value_or("")));
     ShowColours();
     UpdateSquareMode();
+}
+
+void TConfigDialog::ShowMailFields(const TSettings& s) {
+    smtp_->setText(Str(s.SmtpServer));
+    pop3_->setText(Str(s.Pop3Server));
+    smtpSecurity_->setCurrentIndex(SecurityIndex(s.SmtpSecurity));
+    pop3Security_->setCurrentIndex(SecurityIndex(s.Pop3Security));
+    smtpUser_->setText(Str(s.SmtpUserName));
+    protocol_->setCurrentIndex(AsciiUpper(s.MailProtocol) == "IMAP" ? 1 : 0);
+    smtpSignIn_->setCurrentIndex(AsciiUpper(s.SmtpSignIn) == "OAUTH2" ? 1 : 0);
+    pop3SignIn_->setCurrentIndex(AsciiUpper(s.Pop3SignIn) == "OAUTH2" ? 1 : 0);
+}
+
+void TConfigDialog::ShowProviderHint() {
+    const auto presets = MailPresets();
+    const int i = provider_->currentIndex();
+    if (i < 0 || size_t(i) >= presets.size()) return;
+    providerHint_->setText(Msg(QLatin1String(presets[size_t(i)].HintKey)));
+}
+
+void TConfigDialog::ProviderChosen(int index) {
+    const auto presets = MailPresets();
+    if (index < 0 || size_t(index) >= presets.size()) return;
+    TSettings s = FieldValues();
+    ApplyMailPreset(presets[size_t(index)], s);
+    ShowMailFields(s);
+    ShowProviderHint();
+}
+
+void TConfigDialog::ProtocolChosen(int) {
+    const int i = provider_->currentIndex();
+    if (i >= 0 && size_t(i) + 1 < MailPresets().size()) ProviderChosen(i);
 }
 
 void TConfigDialog::ShowColours() {
@@ -356,6 +434,10 @@ TSettings TConfigDialog::FieldValues() const {
     s.Pop3Security = SecurityName(pop3Security_->currentIndex());
     s.SmtpUserName = SU(smtpUser_->text().trimmed());
     s.TrustedCertificate = SU(certificate_->text());
+    s.MailProtocol = protocol_->currentIndex() == 1 ? "IMAP" : "POP3";
+    s.SmtpSignIn = smtpSignIn_->currentIndex() == 1 ? "OAUTH2" : "PASSWORD";
+    s.Pop3SignIn = pop3SignIn_->currentIndex() == 1 ? "OAUTH2" : "PASSWORD";
+    s.OAuth2TokenCommand = SU(tokenCommand_->text().trimmed());
     return s;
 }
 

@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -44,6 +45,11 @@ class TConfigDialog : public QDialog {
     void PegasusButtonClick();
     void EngineButtonClick();
     void CertificateButtonClick();
+    // A provider chosen from the list: its servers, security and sign-in
+    // fill the fields ("Other" leaves them), and its hint is shown.
+    void ProviderChosen(int index);
+    // The protocol changed: a provider's incoming server follows it.
+    void ProtocolChosen(int index);
     void ChooseColour(int which); // 0 light, 1 dark, 2 background
     void ChooseBitmap(bool light);
 
@@ -54,6 +60,8 @@ class TConfigDialog : public QDialog {
 
   private:
     void ShowColours();
+    void ShowProviderHint();
+    void ShowMailFields(const TSettings& s);
     void UpdateSquareMode();
 
     TShellSession& session_;
@@ -64,8 +72,10 @@ class TConfigDialog : public QDialog {
 
     QLineEdit *userName_, *email_, *smtp_, *pop3_, *pop3User_, *password_, *country_, *signature_,
         *iecg_, *pegasus_, *lightBitmap_, *darkBitmap_, *enginePath_, *smtpUser_, *smtpPassword_,
-        *certificate_;
-    QComboBox *language_, *hash_, *engine_, *smtpSecurity_, *pop3Security_;
+        *certificate_, *tokenCommand_;
+    QComboBox *language_, *hash_, *engine_, *smtpSecurity_, *pop3Security_, *provider_, *protocol_,
+        *smtpSignIn_, *pop3SignIn_;
+    QLabel* providerHint_;
     QCheckBox *coordinates_, *colouredButtons_;
     QRadioButton *useColors_, *useBitmaps_;
     QPushButton* colourButtons_[3]{};

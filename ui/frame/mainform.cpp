@@ -21,11 +21,13 @@
 #include <QUrl>
 
 #include "chess/gamerecord.h"
+#include "shell/mailconfig.h"
 #include "shell/startup.h"
 #include "ui/common/appcontext.h"
 #include "ui/common/langapply.h"
 #include "ui/common/msgbox.h"
 #include "ui/editor/editor.h"
+#include "ui/connection/connectiondialog.h"
 #include "ui/game/gamewindow.h"
 #include "ui/help/helpwindow.h"
 #include "ui/mailbox/reviewmail.h"
@@ -121,6 +123,7 @@ TMainForm::TMainForm(TShellSession& session, QWidget* parent)
     ApplyLanguage(this);
     mailViewer_->setIconText(Msg(QStringLiteral("@MailboxButton")));
     ApplyLook();
+    mailConnect_->setIconText(Msg(QStringLiteral("@ConnectButton")));
     resize(1100, 760);
     if (session_.Settings().BeginMaximized) setWindowState(windowState() | Qt::WindowMaximized);
 }
@@ -199,6 +202,20 @@ void TMainForm::BuildMenus() {
                                 QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(signature, &QAction::triggered, this, &TMainForm::MailEditSignatureClick);
     mail->addAction(signature);
+    {
+        auto* mail = menuBar()->findChild<QMenu*>(QStringLiteral("MailMenu"));
+        if (!mail) {
+            mail = menuBar()->addMenu(QStringLiteral("&Mail"));
+            mail->setObjectName(QStringLiteral("MailMenu"));
+        }
+        mailConnect_ = Action("MailConnectionItem", "Open &Connection Dialog",
+                              QKeySequence(Qt::CTRL | Qt::Key_T));
+        mailConnect_->setIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
+        connect(mailConnect_, &QAction::triggered, this, &TMainForm::MailConnectionClick);
+        // Before the address book, as the menu has always listed them.
+        mail->insertAction(findChild<QAction*>(QStringLiteral("MailAddressBookItem")),
+                           mailConnect_);
+    }
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
     window->setObjectName(QStringLiteral("WindowMenu"));
@@ -286,6 +303,8 @@ void TMainForm::BuildMenus() {
     toolBar_->addAction(mailViewer_);
     toolBar_->addSeparator();
     toolBar_->addAction(fileExit_);
+    // Connect stands before the separator that sets Exit apart.
+    toolBar_->insertAction(toolBar_->actions().at(toolBar_->actions().size() - 2), mailConnect_);
 }
 
 void TMainForm::ApplyLook() {
@@ -503,6 +522,18 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 void TMainForm::MailViewerClick() {
     if (!session_.MailStore().IsOpen()) return;
     TReviewMailDialog::ShowViewer(session_.MailStore(), &session_.Settings(), this);
+}
+
+void TMainForm::MailConnectionClick() {
+    if (!session_.MailStore().IsOpen()) return;
+    TConnectionDialog dialog(
+        session_.MailStore(),
+        MailConfigOf(session_.Settings(), session_.Folders(), session_.Profile()),
+        &session_.Settings(), this);
+    dialog.exec();
+    // The viewer shows what the transfer filed or sent as soon as the
+    // dialog is gone.
+    if (TReviewMailDialog* viewer = TReviewMailDialog::Instance()) viewer->MailboxChangedRefresh();
 }
 
 void TMainForm::WriteShutdown() {

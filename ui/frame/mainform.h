@@ -42,6 +42,8 @@ class TMainForm : public QMainWindow {
 
     // Commands.
     void FileNewClick();
+    // Mail / Open Connection Dialog (and the tool bar's Connect button).
+    void MailConnectionClick();
     void FileOpenClick();
     void FileImportOldClick();
     void FileConfigClick();
@@ -72,6 +74,7 @@ class TMainForm : public QMainWindow {
     QAction* mailViewer_ = nullptr;
     bool activated_ = false;
     bool shutDown_ = false;
+    QAction* mailConnect_ = nullptr;
 };
 
 } // namespace quorel::ui
