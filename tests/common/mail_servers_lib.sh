@@ -97,3 +97,42 @@ wait_for_ports() {
     fi
   done
 }
+
+# The Dovecot services both setups share: LMTP on LMTP_PORT, through which
+# Exim delivers, and no sign-in penalty (the tests fail passwords on purpose).
+dovecot_lmtp_services() {
+  cat <<CONF
+service lmtp {
+  inet_listener lmtp {
+    address = 127.0.0.1
+    port = $LMTP_PORT
+  }
+}
+service anvil {
+  unix_listener anvil-auth-penalty {
+    mode = 0
+  }
+}
+CONF
+}
+
+# Exim's routers and transports: every message for quorel.test goes to
+# Dovecot over LMTP on LMTP_PORT.
+exim_lmtp_delivery() {
+  cat <<CONF
+begin routers
+to_dovecot:
+  driver = accept
+  domains = quorel.test
+  transport = dovecot_lmtp
+
+begin transports
+dovecot_lmtp:
+  driver = smtp
+  protocol = lmtp
+  hosts = 127.0.0.1
+  port = $LMTP_PORT
+  hosts_override
+  allow_localhost
+CONF
+}

@@ -132,17 +132,7 @@ service pop3-login {
     port = 0
   }
 }
-service lmtp {
-  inet_listener lmtp {
-    address = 127.0.0.1
-    port = $LMTP_PORT
-  }
-}
-service anvil {
-  unix_listener anvil-auth-penalty {
-    mode = 0
-  }
-}
+$(dovecot_lmtp_services)
 EOF
 
 # XOAUTH2 and OAUTHBEARER through Exim's plaintext driver: the decoded
@@ -170,20 +160,7 @@ acl_check_rcpt:
   require authenticated = *
   accept
 
-begin routers
-to_dovecot:
-  driver = accept
-  domains = quorel.test
-  transport = dovecot_lmtp
-
-begin transports
-dovecot_lmtp:
-  driver = smtp
-  protocol = lmtp
-  hosts = 127.0.0.1
-  port = $LMTP_PORT
-  hosts_override
-  allow_localhost
+$(exim_lmtp_delivery)
 
 begin authenticators
 xoauth2:

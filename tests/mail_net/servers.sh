@@ -81,12 +81,6 @@ service pop3-login {
     ssl = yes
   }
 }
-service lmtp {
-  inet_listener lmtp {
-    address = 127.0.0.1
-    port = $LMTP_PORT
-  }
-}
 service imap-login {
   inet_listener imap {
     port = 0
@@ -95,11 +89,7 @@ service imap-login {
     port = 0
   }
 }
-service anvil {
-  unix_listener anvil-auth-penalty {
-    mode = 0
-  }
-}
+$(dovecot_lmtp_services)
 EOF
 
 cat > "$dir/exim.conf" <<EOF
@@ -131,20 +121,7 @@ acl_check_rcpt:
           message = 5.1.1 mailbox unavailable
   accept
 
-begin routers
-to_dovecot:
-  driver = accept
-  domains = quorel.test
-  transport = dovecot_lmtp
-
-begin transports
-dovecot_lmtp:
-  driver = smtp
-  protocol = lmtp
-  hosts = 127.0.0.1
-  port = $LMTP_PORT
-  hosts_override
-  allow_localhost
+$(exim_lmtp_delivery)
 
 begin authenticators
 plain_auth:
