@@ -16,23 +16,7 @@ set -euo pipefail
 cmd=${1:?start or stop}
 dir=${2:?folder}
 
-stop_servers() {
-  if [ -f "$dir/dovecot.conf" ]; then
-    dovecot -c "$dir/dovecot.conf" stop >/dev/null 2>&1 || true
-  fi
-  if [ -f "$dir/exim.pid" ]; then
-    kill "$(cat "$dir/exim.pid")" >/dev/null 2>&1 || true
-    rm -f "$dir/exim.pid"
-  fi
-  if [ -f "$dir/introspect.pid" ]; then
-    kill "$(cat "$dir/introspect.pid")" >/dev/null 2>&1 || true
-    rm -f "$dir/introspect.pid"
-  fi
-  for _ in 1 2 3 4 5 6 7 8 9 10; do
-    [ -e "$dir/dovecot-run/master.pid" ] || break
-    sleep 0.2
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../common/mail_servers_lib.sh"
 
 if [ "$cmd" = stop ]; then
   stop_servers
@@ -44,19 +28,9 @@ command -v dovecot >/dev/null || { echo "dovecot is not installed (scripts/setup
 command -v exim >/dev/null || { echo "exim is not installed (scripts/setup.sh)"; exit 1; }
 command -v python3 >/dev/null || { echo "python3 is not installed"; exit 1; }
 
-stop_servers
-rm -rf "$dir"
-mkdir -p "$dir"
-dir=$(cd "$dir" && pwd)
-chmod 755 "$dir"
+fresh_servers_dir
 
-port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-ports=()
-p=$((30000 + (RANDOM % 2000) * 10))
-while [ ${#ports[@]} -lt 7 ]; do
-  p=$((p + 1))
-  if port_free "$p"; then ports+=("$p"); fi
-done
+pick_free_ports 30000 7
 IMAP_PORT=${ports[0]}
 IMAPS_PORT=${ports[1]}
 POP3_PORT=${ports[2]}
@@ -65,16 +39,8 @@ SPARE_PORT=${ports[4]}
 SMTP_PORT=${ports[5]}
 LMTP_PORT=${ports[6]}
 
-openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=localhost" \
-  -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" \
-  -keyout "$dir/key.pem" -out "$dir/cert.pem" >/dev/null 2>&1
-chmod 644 "$dir/cert.pem" "$dir/key.pem"
-
-if [ "$(id -u)" -eq 0 ]; then
-  MAIL_UID=65534; MAIL_GID=65534
-else
-  MAIL_UID=$(id -u); MAIL_GID=$(id -g)
-fi
+make_localhost_cert
+choose_mail_ids
 mkdir -p "$dir/maildirs" "$dir/dovecot-run" "$dir/dovecot-state" "$dir/exim-spool" "$dir/exim-log"
 chown "$MAIL_UID:$MAIL_GID" "$dir/maildirs"
 
@@ -166,17 +132,7 @@ service pop3-login {
     port = 0
   }
 }
-service lmtp {
-  inet_listener lmtp {
-    address = 127.0.0.1
-    port = $LMTP_PORT
-  }
-}
-service anvil {
-  unix_listener anvil-auth-penalty {
-    mode = 0
-  }
-}
+$(dovecot_lmtp_services)
 EOF
 
 # XOAUTH2 and OAUTHBEARER through Exim's plaintext driver: the decoded
@@ -204,20 +160,7 @@ acl_check_rcpt:
   require authenticated = *
   accept
 
-begin routers
-to_dovecot:
-  driver = accept
-  domains = quorel.test
-  transport = dovecot_lmtp
-
-begin transports
-dovecot_lmtp:
-  driver = smtp
-  protocol = lmtp
-  hosts = 127.0.0.1
-  port = $LMTP_PORT
-  hosts_override
-  allow_localhost
+$(exim_lmtp_delivery)
 
 begin authenticators
 xoauth2:
@@ -233,10 +176,7 @@ oauthbearer:
   server_condition = \${if match{\$auth1}{\N^n,a=([^,]+),\x01.*auth=Bearer tok-\1\x01\x01\$\N}}
   server_set_id = \$auth1
 EOF
-if [ "$(id -u)" -eq 0 ]; then
-  chown -R Debian-exim:Debian-exim "$dir/exim-spool" "$dir/exim-log"
-fi
-chmod 644 "$dir/exim.conf"
+settle_exim_files
 
 cat > "$dir/servers.env" <<EOF
 IMAP_PORT=$IMAP_PORT
@@ -251,19 +191,6 @@ DOVECOT_CONF=$dir/dovecot.conf
 MAILDIRS=$dir/maildirs
 EOF
 
-dovecot -c "$dir/dovecot.conf" </dev/null >>"$dir/daemons.out" 2>&1
-exim -C "$dir/exim.conf" -bd -q5m </dev/null >>"$dir/daemons.out" 2>&1
-
-for port in $IMAP_PORT $IMAPS_PORT $POP3_PORT $INTROSPECT_PORT $SMTP_PORT $LMTP_PORT; do
-  ok=0
-  for _ in $(seq 1 50); do
-    if ! port_free "$port"; then ok=1; break; fi
-    sleep 0.1
-  done
-  if [ $ok -ne 1 ]; then
-    echo "port $port did not open"
-    cat "$dir/dovecot.log" "$dir/introspect.out" "$dir"/exim-log/* 2>/dev/null || true
-    exit 1
-  fi
-done
+start_daemons
+wait_for_ports $IMAP_PORT $IMAPS_PORT $POP3_PORT $INTROSPECT_PORT $SMTP_PORT $LMTP_PORT
 echo "imap servers up: imap $IMAP_PORT imaps $IMAPS_PORT pop3 $POP3_PORT smtp $SMTP_PORT introspection $INTROSPECT_PORT"

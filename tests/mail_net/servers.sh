@@ -11,20 +11,7 @@ set -euo pipefail
 cmd=${1:?start or stop}
 dir=${2:?folder}
 
-stop_servers() {
-  if [ -f "$dir/dovecot.conf" ]; then
-    dovecot -c "$dir/dovecot.conf" stop >/dev/null 2>&1 || true
-  fi
-  if [ -f "$dir/exim.pid" ]; then
-    kill "$(cat "$dir/exim.pid")" >/dev/null 2>&1 || true
-    rm -f "$dir/exim.pid"
-  fi
-  # Give the daemons a moment to release their ports.
-  for _ in 1 2 3 4 5 6 7 8 9 10; do
-    [ -e "$dir/dovecot-run/master.pid" ] || break
-    sleep 0.2
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../common/mail_servers_lib.sh"
 
 if [ "$cmd" = stop ]; then
   stop_servers
@@ -34,20 +21,10 @@ fi
 command -v dovecot >/dev/null || { echo "dovecot is not installed (scripts/setup.sh)"; exit 1; }
 command -v exim >/dev/null || { echo "exim is not installed (scripts/setup.sh)"; exit 1; }
 
-stop_servers
-rm -rf "$dir"
-mkdir -p "$dir"
-dir=$(cd "$dir" && pwd)
-chmod 755 "$dir"
+fresh_servers_dir
 
 # Free high ports on the loopback interface.
-port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-ports=()
-p=$((20000 + (RANDOM % 2000) * 10))
-while [ ${#ports[@]} -lt 6 ]; do
-  p=$((p + 1))
-  if port_free "$p"; then ports+=("$p"); fi
-done
+pick_free_ports 20000 6
 POP3_PORT=${ports[0]}
 POP3S_PORT=${ports[1]}
 LMTP_PORT=${ports[2]}
@@ -55,25 +32,15 @@ SMTP_PORT=${ports[3]}
 SMTPS_PORT=${ports[4]}
 SPARE_PORT=${ports[5]}
 
-# Self-signed certificate for localhost / 127.0.0.1.
-openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=localhost" \
-  -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" \
-  -keyout "$dir/key.pem" -out "$dir/cert.pem" >/dev/null 2>&1
-# A second one that nobody trusts and that names another host.
+make_localhost_cert
+# A second certificate that nobody trusts and that names another host.
 openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=other.invalid" \
   -addext "subjectAltName=DNS:other.invalid" \
   -keyout "$dir/other-key.pem" -out "$dir/other-cert.pem" >/dev/null 2>&1
-chmod 644 "$dir/cert.pem" "$dir/other-cert.pem"
 # Test keys only: the Exim user must read them.
-chmod 644 "$dir/key.pem" "$dir/other-key.pem"
+chmod 644 "$dir/other-cert.pem" "$dir/other-key.pem"
 
-# The mail user's files belong to an unprivileged account (mail is never
-# accessed as root).
-if [ "$(id -u)" -eq 0 ]; then
-  MAIL_UID=65534; MAIL_GID=65534
-else
-  MAIL_UID=$(id -u); MAIL_GID=$(id -g)
-fi
+choose_mail_ids
 mkdir -p "$dir/maildirs/player" "$dir/dovecot-run" "$dir/dovecot-state" "$dir/exim-spool" "$dir/exim-log"
 chown -R "$MAIL_UID:$MAIL_GID" "$dir/maildirs"
 echo "player:{PLAIN}secret:$MAIL_UID:$MAIL_GID::$dir/maildirs/player" > "$dir/users"
@@ -114,12 +81,6 @@ service pop3-login {
     ssl = yes
   }
 }
-service lmtp {
-  inet_listener lmtp {
-    address = 127.0.0.1
-    port = $LMTP_PORT
-  }
-}
 service imap-login {
   inet_listener imap {
     port = 0
@@ -128,11 +89,7 @@ service imap-login {
     port = 0
   }
 }
-service anvil {
-  unix_listener anvil-auth-penalty {
-    mode = 0
-  }
-}
+$(dovecot_lmtp_services)
 EOF
 
 cat > "$dir/exim.conf" <<EOF
@@ -164,20 +121,7 @@ acl_check_rcpt:
           message = 5.1.1 mailbox unavailable
   accept
 
-begin routers
-to_dovecot:
-  driver = accept
-  domains = quorel.test
-  transport = dovecot_lmtp
-
-begin transports
-dovecot_lmtp:
-  driver = smtp
-  protocol = lmtp
-  hosts = 127.0.0.1
-  port = $LMTP_PORT
-  hosts_override
-  allow_localhost
+$(exim_lmtp_delivery)
 
 begin authenticators
 plain_auth:
@@ -193,10 +137,7 @@ login_auth:
   server_condition = \${if and{{eq{\$auth1}{player}}{eq{\$auth2}{secret}}}}
   server_set_id = \$auth1
 EOF
-if [ "$(id -u)" -eq 0 ]; then
-  chown -R Debian-exim:Debian-exim "$dir/exim-spool" "$dir/exim-log"
-fi
-chmod 644 "$dir/exim.conf"
+settle_exim_files
 
 cat > "$dir/servers.env" <<EOF
 POP3_PORT=$POP3_PORT
@@ -214,22 +155,6 @@ OTHER_KEY=$dir/other-key.pem
 MAILDIR=$dir/maildirs/player
 EOF
 
-# The daemons must not hold the caller's output open.
-dovecot -c "$dir/dovecot.conf" </dev/null >>"$dir/daemons.out" 2>&1
-exim -C "$dir/exim.conf" -bd -q5m </dev/null >>"$dir/daemons.out" 2>&1
-
-# Wait until every port answers.
-for port in $POP3_PORT $POP3S_PORT $LMTP_PORT $SMTP_PORT $SMTPS_PORT; do
-  ok=0
-  for _ in $(seq 1 50); do
-    if ! port_free "$port"; then ok=1; break; fi
-    sleep 0.1
-  done
-  if [ $ok -ne 1 ]; then
-    echo "port $port did not open"
-    cat "$dir/dovecot.log" 2>/dev/null || true
-    cat "$dir"/exim-log/* 2>/dev/null || true
-    exit 1
-  fi
-done
+start_daemons
+wait_for_ports $POP3_PORT $POP3S_PORT $LMTP_PORT $SMTP_PORT $SMTPS_PORT
 echo "mail servers up: pop3 $POP3_PORT pop3s $POP3S_PORT smtp $SMTP_PORT smtps $SMTPS_PORT"

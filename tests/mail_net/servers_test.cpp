@@ -8,6 +8,7 @@
 #include "mail/connection.h"
 #include "platform/files.h"
 #include "shell/lang/multilang.h"
+#include "tests/common/mail_servers_env.h"
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -29,26 +30,10 @@ namespace {
 
 const std::array<std::string, 5> kFolders = {"New Mail", "Queued Mail", "Sent Mail", "Trash", "??"};
 
-std::map<std::string, std::string> ServerEnv() {
-    std::map<std::string, std::string> env;
-    const char* dir = std::getenv("QUOREL_MAIL_SERVERS");
-    std::string text;
-    if (!dir || !quorel::ReadWholeFile(fs::path(dir) / "servers.env", text)) return env;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t lf = text.find('\n', pos);
-        std::string line = text.substr(pos, lf == std::string::npos ? std::string::npos : lf - pos);
-        pos = lf == std::string::npos ? text.size() : lf + 1;
-        auto eq = line.find('=');
-        if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return env;
-}
-
 class RealServers : public ::testing::Test {
   protected:
     void SetUp() override {
-        env = ServerEnv();
+        env = mailtest::ServerEnv("QUOREL_MAIL_SERVERS");
         ASSERT_FALSE(env.empty()) << "the mail_servers fixture did not run";
         root = fs::path(QUOREL_BINARY_DIR) / "mail_net_tmp" /
                ::testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -410,15 +395,10 @@ TEST_F(RealServers, QrltoolQueueSendListFetch) {
     auto run = [&](const std::string& args, std::string* out = nullptr,
                    const std::string& input = "") {
         std::string cmd = "printf '%s\\n' '" + input + "' | " + pre + args + " 2>&1";
-        FILE* p = popen(cmd.c_str(), "r");
-        std::string text;
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            text.append(buf, n);
-        int rc = pclose(p);
+        int rc;
+        std::string text = mailtest::Shell(cmd, {}, &rc);
         if (out) *out = text;
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+        return rc;
     };
     std::string out;
     ASSERT_EQ(run("password pop3", nullptr, env["MAIL_PASSWORD"]), 0);
@@ -464,14 +444,9 @@ TEST_F(RealServers, MoveMessageFromTheBoardToTheOpponent) {
     auto run = [&](const fs::path& home, const std::string& args, const std::string& input = "") {
         const std::string cmd = "printf '%s\\n' '" + input + "' | QUOREL_HOME='" + home.string() +
                                 "' '" + tool + "' " + args + " 2>&1";
-        FILE* p = popen(cmd.c_str(), "r");
-        std::string text;
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            text.append(buf, n);
-        const int rc = pclose(p);
-        return std::make_pair(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, text);
+        int rc;
+        std::string text = mailtest::Shell(cmd, {}, &rc);
+        return std::make_pair(rc, text);
     };
     auto program = [&](const std::string& name, const std::string& own) {
         const fs::path home = root / name;

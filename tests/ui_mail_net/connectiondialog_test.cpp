@@ -23,6 +23,7 @@
 
 #include "mail/connection.h"
 #include "platform/files.h"
+#include "tests/common/mail_servers_env.h"
 #include "ui/common/langapply.h"
 #include "ui/connection/connectiondialog.h"
 
@@ -33,21 +34,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::array<std::string, 5> kFolders = {"New Mail", "Queued Mail", "Sent Mail", "Trash", "??"};
-
-std::map<std::string, std::string> ServerEnv() {
-    std::map<std::string, std::string> env;
-    const char* dir = std::getenv("QUOREL_MAIL_SERVERS");
-    std::string text;
-    if (!dir || !quorel::ReadWholeFile(fs::path(dir) / "servers.env", text)) return env;
-    for (size_t a = 0, b; a < text.size(); a = b + 1) {
-        b = text.find('\n', a);
-        if (b == std::string::npos) b = text.size();
-        const std::string line = text.substr(a, b - a);
-        if (auto eq = line.find('='); eq != std::string::npos)
-            env[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return env;
-}
 
 // Answers the game-file question with its Yes button whenever it appears.
 class AnswerGameQuestions {
@@ -73,7 +59,7 @@ class AnswerGameQuestions {
 class ConnectionWindow : public ::testing::Test {
   protected:
     void SetUp() override {
-        env = ServerEnv();
+        env = mailtest::ServerEnv("QUOREL_MAIL_SERVERS");
         ASSERT_FALSE(env.empty()) << "the mail_servers fixture did not run";
         root = fs::path(dir.path().toStdString());
         for (auto d : {"mailbox", "games", "attach"})
