@@ -86,6 +86,37 @@ class StockfishTest : public ::testing::Test {
         std::ofstream(file, std::ios::binary) << text;
         return file;
     }
+    // Analyses the game of the engine file through the library's own calls
+    // (one second a position) and returns the report's text; empty when a
+    // call failed (the failure is recorded).
+    std::string GameReport(const std::string& file, int timeoutMs) {
+        void* lib = dlopen(REBENG_DIR "/REBENG32.so", RTLD_NOW);
+        EXPECT_NE(lib, nullptr);
+        if (!lib) return {};
+        auto allocate = reinterpret_cast<RebelEngineAllocateFn>(dlsym(lib, "RebelEngineAllocate"));
+        auto start = reinterpret_cast<RebelEngineStartAnalyseGameFn>(
+            dlsym(lib, "RebelEngineStartAnalyseGame"));
+        auto running = reinterpret_cast<RebelEngineIsRunningFn>(dlsym(lib, "RebelEngineIsRunning"));
+        auto report = reinterpret_cast<RebelEngineGetAnalysisGameFn>(
+            dlsym(lib, "RebelEngineGetAnalysisGame"));
+        auto release = reinterpret_cast<RebelEngineFreeFn>(dlsym(lib, "RebelEngineFree"));
+        fs::path sf(STOCKFISH);
+        int h = allocate(2, sf.filename().c_str(), sf.parent_path().c_str(), 2);
+        EXPECT_GE(h, 0);
+        if (h < 0) return {};
+        std::string text;
+        const std::string out = (dir_ / "report.ANA").string();
+        if (start(h, file.c_str(), 1, 0) == 1 &&
+            WaitFor([&] { return running(h) == 0; }, timeoutMs) && report(h, out.c_str()) == 1) {
+            std::ifstream in(out, std::ios::binary);
+            std::stringstream all;
+            all << in.rdbuf();
+            text = all.str();
+        }
+        EXPECT_FALSE(text.empty()) << "the game analysis gave no report";
+        EXPECT_EQ(release(h, 1), 1);
+        return text;
+    }
     fs::path dir_;
 };
 
@@ -144,68 +175,29 @@ TEST_F(StockfishTest, HintsOfRealLinesAreLegalMoves) {
 }
 
 TEST_F(StockfishTest, GameAnalysisReportsExactlyTheMarkedMoves) {
-    // Through the library's own calls: the binding allows 5 seconds or more
-    // per position, this takes one.
-    void* lib = dlopen(REBENG_DIR "/REBENG32.so", RTLD_NOW);
-    ASSERT_NE(lib, nullptr);
-    auto allocate = reinterpret_cast<RebelEngineAllocateFn>(dlsym(lib, "RebelEngineAllocate"));
-    auto start =
-        reinterpret_cast<RebelEngineStartAnalyseGameFn>(dlsym(lib, "RebelEngineStartAnalyseGame"));
-    auto running = reinterpret_cast<RebelEngineIsRunningFn>(dlsym(lib, "RebelEngineIsRunning"));
-    auto report =
-        reinterpret_cast<RebelEngineGetAnalysisGameFn>(dlsym(lib, "RebelEngineGetAnalysisGame"));
-    auto release = reinterpret_cast<RebelEngineFreeFn>(dlsym(lib, "RebelEngineFree"));
-    fs::path sf(STOCKFISH);
-    int h = allocate(2, sf.filename().c_str(), sf.parent_path().c_str(), 2);
-    ASSERT_GE(h, 0);
-    std::string file = Write(Pgn("", "1.e4 e5 2.Nf3 {*} Nc6 3.Bb5 a6 {*} 4.Ba4 Nf6  *"));
-    ASSERT_EQ(start(h, file.c_str(), 1, 0), 1);
-    ASSERT_TRUE(WaitFor([&] { return running(h) == 0; }, 20000));
-    std::string out = (dir_ / "report.ANA").string();
-    ASSERT_EQ(report(h, out.c_str()), 1);
-    std::ifstream in(out, std::ios::binary);
+    // The binding allows 5 seconds or more per position; the library's own
+    // calls take one.
+    const std::string text =
+        GameReport(Write(Pgn("", "1.e4 e5 2.Nf3 {*} Nc6 3.Bb5 a6 {*} 4.Ba4 Nf6  *")), 20000);
     std::vector<std::string> analysed;
     std::regex moveLine(R"(^\d+\.(\.\.)?\S+\r?$)");
-    std::string text;
-    for (std::string l; std::getline(in, l);) {
-        text += l + "\n";
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
         if (std::regex_match(l, moveLine)) analysed.push_back(l.substr(0, l.size() - 1));
-    }
     EXPECT_EQ(analysed, (std::vector<std::string>{"2.Nf3", "3...a6"})) << text;
     EXPECT_NE(text.find("Moves analysed : 2 of 2"), std::string::npos) << text;
     EXPECT_NE(text.find("Engine  : Stockfish"), std::string::npos) << text;
-    ASSERT_EQ(release(h, 1), 1);
 }
 
 TEST_F(StockfishTest, WholeGameReportMarksTheBlunder) {
-    void* lib = dlopen(REBENG_DIR "/REBENG32.so", RTLD_NOW);
-    ASSERT_NE(lib, nullptr);
-    auto allocate = reinterpret_cast<RebelEngineAllocateFn>(dlsym(lib, "RebelEngineAllocate"));
-    auto start =
-        reinterpret_cast<RebelEngineStartAnalyseGameFn>(dlsym(lib, "RebelEngineStartAnalyseGame"));
-    auto running = reinterpret_cast<RebelEngineIsRunningFn>(dlsym(lib, "RebelEngineIsRunning"));
-    auto report =
-        reinterpret_cast<RebelEngineGetAnalysisGameFn>(dlsym(lib, "RebelEngineGetAnalysisGame"));
-    auto release = reinterpret_cast<RebelEngineFreeFn>(dlsym(lib, "RebelEngineFree"));
-    fs::path sf(STOCKFISH);
-    int h = allocate(2, sf.filename().c_str(), sf.parent_path().c_str(), 2);
-    ASSERT_GE(h, 0);
     // The engine file of "Entire Game": the all-moves line first.
-    std::string file = Write("[Event \"ALL\"]\r\n" + Pgn("", "1.f3 e5 2.g4 Qh4#  0-1"));
-    ASSERT_EQ(start(h, file.c_str(), 1, 0), 1);
-    ASSERT_TRUE(WaitFor([&] { return running(h) == 0; }, 30000));
-    std::string out = (dir_ / "report.ANA").string();
-    ASSERT_EQ(report(h, out.c_str()), 1);
-    std::ifstream in(out, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string r = text.str();
+    const std::string r =
+        GameReport(Write("[Event \"ALL\"]\r\n" + Pgn("", "1.f3 e5 2.g4 Qh4#  0-1")), 30000);
     EXPECT_NE(r.find("Moves analysed : 4 of 4"), std::string::npos) << r;
     EXPECT_NE(r.find("2.g4\r\n   Played    : g4  -M1  ??\r\n"), std::string::npos) << r;
     EXPECT_NE(r.find("Blunders (?\?)  : 2.g4\r\n"), std::string::npos) << r;
     // The mate itself is the engine's own choice.
     EXPECT_NE(r.find("   Played    : Qh4+  -M1\r\n   Engine    : Qh4+"), std::string::npos) << r;
-    ASSERT_EQ(release(h, 1), 1);
 }
 
 TEST_F(StockfishTest, StopAndReleaseLeaveNoEngineProcess) {
